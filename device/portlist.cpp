@@ -1,0 +1,30 @@
+#include "portlist.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+QList<SerialPortEntry> parseExtraPorts(const QString &value)
+{
+    QList<SerialPortEntry> ports;
+    const QStringList entries = value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &entry : entries) {
+        const int separator = entry.indexOf(QLatin1Char('='));
+        SerialPortEntry port;
+        port.portName = (separator < 0 ? entry : entry.left(separator)).trimmed();
+        port.description = separator < 0 ? QString() : entry.mid(separator + 1).trimmed();
+        if (port.portName.isEmpty() || !QFileInfo::exists(port.portName))
+            continue;
+        ports.append(port);
+    }
+    return ports;
+}
+
+QList<SerialPortEntry> listSerialPorts()
+{
+    QList<SerialPortEntry> ports;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos)
+        ports.append({ info.portName(), info.description() });
+    ports.append(parseExtraPorts(qEnvironmentVariable("ZEL_EXTRA_PORTS")));
+    return ports;
+}

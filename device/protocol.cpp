@@ -1,0 +1,300 @@
+#include "protocol.h"
+
+#include <cstring>
+
+namespace zel {
+
+namespace {
+
+QByteArray frameHeader(quint8 frameClass, quint8 frameType, quint16 payloadLength)
+{
+    QByteArray frame;
+    frame.reserve(payloadLength + frameOverhead);
+    frame.append(char(frameClass));
+    frame.append(char(frameType));
+    frame.append(char(payloadLength & 0xFF));
+    frame.append(char(payloadLength >> 8));
+    return frame;
+}
+
+void appendTerminator(QByteArray &frame)
+{
+    frame.append('\r');
+    frame.append('\n');
+}
+
+bool matchesKind(const uchar *frame, int payloadLength, FrameKind *kind)
+{
+    const quint8 frameClass = frame[0];
+    const quint8 frameType = frame[1];
+    if (frameClass == frameClassData) {
+        if (frameType == 0x02 && payloadLength == sensorPayloadLength)
+            *kind = FrameKind::SensorData;
+        else if (frameType == 0x05 && payloadLength == dataCtrlPayloadLength)
+            *kind = FrameKind::DataCtrlReply;
+        else if (frameType == 0x09 && payloadLength == 0)
+            *kind = FrameKind::BleNotice;
+        else
+            return false;
+        return true;
+    }
+    if (frameClass == frameClassSystem && frameType == 0x01
+        && (payloadLength == versionShortPayloadLength
+            || payloadLength == versionLongPayloadLength)) {
+        *kind = FrameKind::VersionReply;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+float bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
+{
+    const quint32 bits = bytesToUInt32(b0, b1, b2, b3);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+float readFloatAt(const uchar *data)
+{
+    return bytesToFloat(data[0], data[1], data[2], data[3]);
+}
+
+quint32 readUInt32At(const uchar *data)
+{
+    return bytesToUInt32(data[0], data[1], data[2], data[3]);
+}
+
+void appendHexByte(QString &text, quint8 byte)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    text.append(QLatin1Char(digits[byte >> 4]));
+    text.append(QLatin1Char(digits[byte & 0x0F]));
+}
+
+QByteArray versionRequestFrame()
+{
+    QByteArray frame = frameHeader(frameClassSystem, 0x01, 0);
+    appendTerminator(frame);
+    return frame;
+}
+
+QByteArray dataCtrlRequestFrame()
+{
+    QByteArray frame = frameHeader(frameClassData, 0x05, 0);
+    appendTerminator(frame);
+    return frame;
+}
+
+QByteArray maintenanceFrame(MaintenanceCommand command)
+{
+    QByteArray frame = frameHeader(frameClassSystem, 0x02, 2);
+    switch (command) {
+    case MaintenanceCommand::Reset:
+        frame.append('\x02').append('\x00');
+        break;
+    case MaintenanceCommand::Reboot:
+        frame.append('\x01').append('\x00');
+        break;
+    case MaintenanceCommand::Identify:
+        frame.append('\x00').append('\x01');
+        break;
+    case MaintenanceCommand::Calibrate:
+        frame.append('\x03').append('\x00');
+        break;
+    }
+    appendTerminator(frame);
+    return frame;
+}
+
+QByteArray dataCtrlWriteFrame(const QByteArray &dataCtrl, float magField)
+{
+    QByteArray frame = frameHeader(frameClassData, 0x04, dataCtrlPayloadLength);
+    frame.append(dataCtrl.left(dataCtrlRecordLength));
+    frame.append('\x00').append('\x00');
+    quint32 bits;
+    std::memcpy(&bits, &magField, sizeof bits);
+    for (int shift = 0; shift < 32; shift += 8)
+        frame.append(char((bits >> shift) & 0xFF));
+    appendTerminator(frame);
+    return frame;
+}
+
+ScanResult scanFrames(const uchar *data, qint64 total, const FrameHandler &onFrame)
+{
+    ScanResult result;
+    qint64 i = 0;
+    while (i + frameOverhead <= total) {
+        const int payloadLength = data[i + 2] | data[i + 3] << 8;
+        const qint64 end = i + frameOverhead + payloadLength;
+        FrameKind kind;
+        if (end <= total && data[end - 2] == '\r' && data[end - 1] == '\n'
+            && matchesKind(data + i, payloadLength, &kind)) {
+            onFrame(kind, i, payloadLength);
+            i = end;
+            result.consumed = i;
+            if (kind == FrameKind::BleNotice) {
+                result.stoppedAtBleNotice = true;
+                break;
+            }
+        } else {
+            ++i;
+        }
+    }
+    return result;
+}
+
+qint64 carryOverLength(qint64 total, qint64 consumed)
+{
+    return qMin(total - consumed, rxCarryOverCap);
+}
+
+SensorSample decodeSensorPayload(const uchar *payload)
+{
+    SensorSample sample;
+    sample.timestamp = readFloatAt(payload);
+    int offset = 4;
+    auto readInto = [&](auto &values) {
+        for (float &value : values) {
+            value = readFloatAt(payload + offset);
+            offset += 4;
+        }
+    };
+    readInto(sample.acc);
+    readInto(sample.mag);
+    readInto(sample.gyr);
+    readInto(sample.quat);
+    readInto(sample.euler);
+    readInto(sample.angleAxis);
+    sample.qualityStatus = readUInt32At(payload + offset);
+    return sample;
+}
+
+QString timestampText(float timestamp)
+{
+    return QString::number(double(timestamp), 'g', 6);
+}
+
+QString valueText(float value)
+{
+    return QString::number(double(value), 'f', 6);
+}
+
+namespace {
+
+template <std::size_t N>
+void appendValues(QString &text, const std::array<float, N> &values, bool &first,
+                  const QLatin1String &separator)
+{
+    for (float value : values) {
+        if (!first)
+            text.append(separator);
+        first = false;
+        text.append(valueText(value));
+    }
+}
+
+} // namespace
+
+QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time)
+{
+    const QString stamp = date.toString(QStringLiteral("yyyy/MM/dd "))
+        + time.toString(QStringLiteral("HH:mm:ss.zzz"));
+    const QLatin1String separator(", ");
+    QString text;
+    text.reserve(400);
+    bool first = true;
+    text.append(stamp).append(QLatin1String(" Sensors "));
+    appendValues(text, sample.acc, first, separator);
+    appendValues(text, sample.mag, first, separator);
+    appendValues(text, sample.gyr, first, separator);
+    text.append(QLatin1Char('\n'));
+    first = true;
+    text.append(stamp).append(QLatin1String(" Quaternions "));
+    appendValues(text, sample.quat, first, separator);
+    text.append(QLatin1Char('\n'));
+    first = true;
+    text.append(stamp).append(QLatin1String(" Euler Angles "));
+    appendValues(text, sample.euler, first, separator);
+    text.append(QLatin1Char('\n'));
+    return text;
+}
+
+QByteArray csvHeader()
+{
+    return QByteArrayLiteral("Timestamp,"
+                             "Acc_X,Acc_Y,Acc_Z,"
+                             "Mag_X,Mag_Y,Mag_Z,"
+                             "Gyr_X,Gyr_Y,Gyr_Z,"
+                             "Quat_W,Quat_X,Quat_Y,Quat_Z,"
+                             "EulerAngle_X,EulerAngle_Y,EulerAngle_Z\n");
+}
+
+QByteArray csvRow(const SensorSample &sample)
+{
+    QString row;
+    row.reserve(200);
+    row.append(timestampText(sample.timestamp));
+    bool first = false;
+    const QLatin1String separator(",");
+    appendValues(row, sample.acc, first, separator);
+    appendValues(row, sample.mag, first, separator);
+    appendValues(row, sample.gyr, first, separator);
+    appendValues(row, sample.quat, first, separator);
+    appendValues(row, sample.euler, first, separator);
+    row.append(QLatin1Char('\n'));
+    return row.toLatin1();
+}
+
+QString versionText(const uchar *payload, int payloadLength)
+{
+    QString text = QString::number(payload[1] >> 4) + QLatin1Char('.')
+        + QString::number(payload[1] & 0x0F) + QLatin1Char('.') + QString::number(payload[0] >> 4);
+    if (payloadLength == versionLongPayloadLength) {
+        text.append(QLatin1String("\nDev Id: "));
+        for (int i = 0; i < 6; ++i) {
+            if (i > 0)
+                text.append(QLatin1Char(':'));
+            appendHexByte(text, payload[4 + i]);
+        }
+        text.append(QLatin1String("\nProduct Id: QZ"));
+        appendHexByte(text, payload[10]);
+        appendHexByte(text, payload[11]);
+    }
+    return text;
+}
+
+QString hexDump(const uchar *data, qint64 length)
+{
+    QString text;
+    text.reserve(int(length * 2));
+    for (qint64 i = 0; i < length; ++i)
+        appendHexByte(text, data[i]);
+    return text;
+}
+
+DataCtrlReply decodeDataCtrlPayload(const uchar *payload)
+{
+    DataCtrlReply reply;
+    reply.dataCtrl = QByteArray(reinterpret_cast<const char *>(payload), dataCtrlRecordLength);
+    reply.magField = readFloatAt(payload + 8);
+    return reply;
+}
+
+int poorQualityLimitFor(quint8 odrCode, int currentLimit)
+{
+    switch (odrCode) {
+    case 1:
+        return 750;
+    case 2:
+        return 1500;
+    case 3:
+        return 3000;
+    default:
+        return currentLimit;
+    }
+}
+
+} // namespace zel

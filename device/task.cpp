@@ -1,0 +1,172 @@
+#include "task.h"
+
+#include "uarttask.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QThread>
+#include <QTimer>
+
+Task::Task(QThread *thread)
+    : uartTask(new UartTask(this)), workerThread(thread), pollTimer(new QTimer(this))
+{
+    pollTimer->setSingleShot(true);
+    pollTimer->setInterval(pollIntervalMs);
+    connect(pollTimer, &QTimer::timeout, this, &Task::run);
+    connect(this, &Task::startRun, this, &Task::run, Qt::QueuedConnection);
+}
+
+Task::~Task()
+{
+    running = false;
+    delete uartTask;
+    uartTask = nullptr;
+}
+
+void Task::serialInit(const QString &portName, int baudRate)
+{
+    serialInit(portName, baudRate, false);
+}
+
+void Task::serialInit(const QString &portName, int baudRate, bool alertBadQuality)
+{
+    qInfo() << "in serial init";
+    isAHRS = false;
+    qualityAlertArmed = qualityAlertArmed || alertBadQuality;
+    dataCtrlPending = true;
+    rxLength = 0;
+    emit sendVersion(QStringLiteral("Not Connected"));
+    disconnectCounter = 0;
+
+    if (uartTask->serial_connect(portName, baudRate) != 0) {
+        qInfo() << "Error: failed to connect" << portName;
+    } else {
+        connected = true;
+        qInfo() << "... Connected to" << portName;
+        emit sendShowSerialdis();
+        if (!running) {
+            stopped = false;
+            if (workerThread && thread() != workerThread)
+                moveToThread(workerThread);
+            emit startRun();
+            if (workerThread && !workerThread->isRunning())
+                workerThread->start(QThread::InheritPriority);
+        }
+    }
+    versionPending = true;
+}
+
+void Task::run()
+{
+    if (stopped)
+        return;
+    running = true;
+    if (!uartTask->isOpen()) {
+        ++disconnectCounter;
+        poorQualityCount = 0;
+        if (disconnectCounter == closedCyclesBeforeReport) {
+            qDebug() << "disconnect counter!!!";
+            emit sendVersion(QStringLiteral("Not Connected"));
+        }
+    } else {
+        pollSerialPort();
+    }
+    if (!stopped)
+        pollTimer->start();
+}
+
+void Task::closeSerialPort()
+{
+    connected = false;
+    uartTask->closePort();
+}
+
+void Task::stop()
+{
+    stopped = true;
+    running = false;
+    pollTimer->stop();
+    connected = false;
+    uartTask->closePort();
+    QThread *current = QThread::currentThread();
+    if (current == workerThread && current != QCoreApplication::instance()->thread()) {
+        moveToThread(QCoreApplication::instance()->thread());
+        workerThread->quit();
+    }
+}
+
+int Task::setBaudRate(int baudRate, bool reopen)
+{
+    qDebug() << "in task.cpp, BR =" << baudRate << "reopen =" << reopen;
+    if (!isAcceptedBaudRate(baudRate))
+        return -1;
+    const int result = uartTask->setBaudRate(baudRate, reopen);
+    if (result == 0 && !running)
+        emit startRun();
+    return result;
+}
+
+void Task::writeFrame(const QByteArray &frame)
+{
+    uartTask->write(frame.constData(), frame.size());
+}
+
+void Task::sendCommand(zel::MaintenanceCommand command)
+{
+    writeFrame(zel::maintenanceFrame(command));
+}
+
+void Task::resetDevice()
+{
+    sendCommand(zel::MaintenanceCommand::Reset);
+    qualityAlertArmed = true;
+    setBaudRate(115200, true);
+}
+
+void Task::rebootDevice()
+{
+    sendCommand(zel::MaintenanceCommand::Reboot);
+    qualityAlertArmed = true;
+}
+
+void Task::identifyDevice()
+{
+    sendCommand(zel::MaintenanceCommand::Identify);
+}
+
+void Task::calibrateDevice()
+{
+    sendCommand(zel::MaintenanceCommand::Calibrate);
+}
+
+void Task::getDataCtrl()
+{
+    dataCtrlPending = true;
+}
+
+void Task::startSaveLog(const QString &fileName)
+{
+    logFileName = fileName;
+    saveLogEnabled = true;
+}
+
+void Task::stopSaveLog()
+{
+    logFileName.clear();
+    saveLogEnabled = false;
+}
+
+float Task::bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
+{
+    return zel::bytesToFloat(b0, b1, b2, b3);
+}
+
+quint32 Task::bytesToUInt32(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
+{
+    return zel::bytesToUInt32(b0, b1, b2, b3);
+}
+
+float Task::readFloat(const uchar *buffer, qint64 index)
+{
+    return bytesToFloat(buffer[index], buffer[index + 1], buffer[index + 2], buffer[index + 3]);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "protocol.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QObject>
+#include <QString>
+#include <QTime>
+
+class QThread;
+class QTimer;
+class UartTask;
+
+// The device worker. It opens the module's port, moves itself to its worker
+// thread on the first successful connect, and from then on polls the port
+// every 5 ms: it cuts the byte stream into frames, decodes them, sends the
+// module's commands and requests, and appends the data log while recording.
+// Other threads reach it only through queued signals.
+class Task : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Task(QThread *thread);
+    ~Task() override;
+
+    // Port access, for tests that drive the worker on their own thread.
+    UartTask *port() const { return uartTask; }
+
+    static constexpr int pollIntervalMs = 5;
+    static constexpr int closedCyclesBeforeReport = 100;
+    static constexpr int emptyPollsBeforeReopen = 100;
+
+    virtual void pollSerialPort();
+    virtual QString parseSensorFrame(const uchar *buffer, qint64 index, int &length,
+                                     const QDate &date, const QTime &time);
+    virtual void parseVersionFrame(const uchar *buffer, qint64 index, int &length);
+    virtual void parseDataCtrlFrame(const uchar *buffer, qint64 index, int &length);
+    virtual void requestDataCtrl();
+    virtual void requestVersion();
+    virtual float bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
+    virtual quint32 bytesToUInt32(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
+    virtual float readFloat(const uchar *buffer, qint64 index);
+
+public slots:
+    virtual void serialInit(const QString &portName, int baudRate, bool alertBadQuality);
+
+    void serialInit(const QString &portName, int baudRate);
+    int setBaudRate(int baudRate, bool reopen);
+    void resetDevice();
+    void rebootDevice();
+    void identifyDevice();
+    void calibrateDevice();
+    void getDataCtrl();
+    void setDataCtrl(const QByteArray &dataCtrl, float magField);
+    void run();
+    void closeSerialPort();
+    void startSaveLog(const QString &fileName);
+    void stopSaveLog();
+
+    // Ends the polling loop for good: closes the port, quits the worker
+    // thread's event loop and hands the worker back to the application's
+    // main thread, so that the owner can wait for the thread and delete the
+    // worker. Runs on the worker's thread (queue it from elsewhere).
+    void stop();
+
+signals:
+    void signalLogMessage(QString logMessage);
+    void sendAngleAxis(float rad, float x, float y, float z);
+    void sendAcc(float x, float y, float z);
+    void sendMag(float x, float y, float z);
+    void sendGyr(float x, float y, float z);
+    void sendEul(float p, float r, float y);
+    void sendAlertPoorQuality();
+    void sendAlertGoodQuality();
+    void sendVersion(QString version);
+    void sendDataCtrl(QByteArray dataCtrl, float magField);
+    void sendAlertDisconnectByBLE();
+    void sendShowSerialdis();
+    void sendIsAHRS(bool isAHRS);
+    void startRun();
+
+private:
+    void writeFrame(const QByteArray &frame);
+    void sendCommand(zel::MaintenanceCommand command);
+    void applySilenceRule();
+    void appendLogRow(const zel::SensorSample &sample);
+
+    UartTask *uartTask;
+    QThread *workerThread;
+    bool dataCtrlPending = true;
+    bool versionPending = true;
+    bool connected = true;
+    bool dataOutputEnabled = true;
+    int poorQualityLimit = 1500;
+    bool running = false;
+    int disconnectCounter = 0;
+    bool qualityAlertArmed = true;
+    bool isAHRS = false;
+    int poorQualityCount = 0;
+    bool saveLogEnabled = false;
+    QString logFileName;
+    char rxBuffer[zel::rxBufferSize];
+    qint64 rxLength = 0;
+    int pollCounter = 0;
+    int emptyReadCount = 0;
+    QTimer *pollTimer;
+    bool stopped = false;
+};

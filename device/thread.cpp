@@ -1,0 +1,189 @@
+// The worker's receive side: polling the port, cutting frames, decoding them,
+// the requests that are repeated until answered, and the data log rows.
+
+#include "task.h"
+
+#include "uarttask.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+
+#include <cstring>
+
+void Task::pollSerialPort()
+{
+    ++pollCounter;
+    if (pollCounter % 10 == 0) {
+        requestDataCtrl();
+        requestVersion();
+    }
+
+    const qint64 bytesRead = uartTask->read(rxBuffer + rxLength, zel::rxBufferSize - rxLength);
+    if (bytesRead < 1) {
+        applySilenceRule();
+        return;
+    }
+    emptyReadCount = 0;
+
+    const qint64 total = rxLength + bytesRead;
+    const auto *data = reinterpret_cast<const uchar *>(rxBuffer);
+    QString consoleText;
+    const zel::ScanResult scan =
+            zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int payloadLength) {
+                int length = payloadLength;
+                switch (kind) {
+                case zel::FrameKind::SensorData: {
+                    disconnectCounter = 0;
+                    const QDateTime now = QDateTime::currentDateTime();
+                    consoleText += parseSensorFrame(data, index, length, now.date(), now.time());
+                    break;
+                }
+                case zel::FrameKind::DataCtrlReply:
+                    dataCtrlPending = false;
+                    parseDataCtrlFrame(data, index, length);
+                    break;
+                case zel::FrameKind::BleNotice:
+                    emit sendAlertDisconnectByBLE();
+                    break;
+                case zel::FrameKind::VersionReply:
+                    versionPending = false;
+                    parseVersionFrame(data, index, length);
+                    break;
+                }
+            });
+
+    consoleText.chop(1);
+    emit signalLogMessage(consoleText);
+
+    const qint64 carried = zel::carryOverLength(total, scan.consumed);
+    if (carried > 0)
+        std::memmove(rxBuffer, rxBuffer + (total - carried), size_t(carried));
+    rxLength = carried;
+}
+
+void Task::applySilenceRule()
+{
+    ++emptyReadCount;
+    if (dataOutputEnabled && connected && emptyReadCount > emptyPollsBeforeReopen) {
+        emptyReadCount = 0;
+        qInfo() << "re-open serial port: empty buffer";
+        serialInit(uartTask->currentPortName(), uartTask->currentBaudRate(), false);
+    }
+}
+
+QString Task::parseSensorFrame(const uchar *buffer, qint64 index, int &length, const QDate &date,
+                               const QTime &time)
+{
+    length += zel::frameOverhead;
+    const zel::SensorSample sample = zel::decodeSensorPayload(buffer + index + 4);
+
+    const auto &angleAxis = sample.angleAxis;
+    emit sendAngleAxis(angleAxis[0], angleAxis[1], angleAxis[2], angleAxis[3]);
+    emit sendAcc(sample.acc[0], sample.acc[1], sample.acc[2]);
+    emit sendMag(sample.mag[0], sample.mag[1], sample.mag[2]);
+    emit sendGyr(sample.gyr[0], sample.gyr[1], sample.gyr[2]);
+    emit sendEul(sample.euler[0], sample.euler[1], sample.euler[2]);
+
+    if (zel::isGoodQuality(sample.qualityStatus)) {
+        poorQualityCount = 0;
+        emit sendAlertGoodQuality();
+    } else if (qualityAlertArmed && isAHRS) {
+        ++poorQualityCount;
+        if (poorQualityCount > poorQualityLimit) {
+            poorQualityCount = 0;
+            emit sendAlertPoorQuality();
+            qualityAlertArmed = false;
+        }
+    }
+
+    const QString consoleText = zel::sensorConsoleText(sample, date, time);
+    if (saveLogEnabled)
+        appendLogRow(sample);
+    return consoleText;
+}
+
+void Task::appendLogRow(const zel::SensorSample &sample)
+{
+    QFile file(logFileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qInfo() << "open log file fail in thread.cpp";
+        return;
+    }
+    const QByteArray row = zel::csvRow(sample);
+    if (file.write(row) != row.size())
+        qInfo() << "write log file fail in thread.cpp:" << file.errorString();
+}
+
+void Task::parseVersionFrame(const uchar *buffer, qint64 index, int &length)
+{
+    const int payloadLength = length;
+    length += zel::frameOverhead;
+    qDebug().noquote() << zel::hexDump(buffer + index, length);
+    const QString version = zel::versionText(buffer + index + 4, payloadLength);
+    emit sendVersion(version);
+    qDebug().noquote() << version;
+}
+
+void Task::parseDataCtrlFrame(const uchar *buffer, qint64 index, int &length)
+{
+    length += zel::frameOverhead;
+    qDebug() << "received data control from device";
+    const uchar *payload = buffer + index + 4;
+
+    if (payload[1] == 0) {
+        isAHRS = true;
+        emit sendIsAHRS(true);
+    } else if (payload[1] == 1) {
+        isAHRS = false;
+        emit sendIsAHRS(false);
+    }
+    poorQualityLimit = zel::poorQualityLimitFor(payload[0], poorQualityLimit);
+    if (payload[5] == 1)
+        dataOutputEnabled = true;
+    else if (payload[5] == 0)
+        dataOutputEnabled = false;
+
+    const zel::DataCtrlReply reply = zel::decodeDataCtrlPayload(payload);
+    qDebug() << "run() in thread.cpp, recv" << reply.dataCtrl.toHex() << reply.magField;
+    emit sendDataCtrl(reply.dataCtrl, reply.magField);
+}
+
+void Task::requestDataCtrl()
+{
+    if (!versionPending && dataCtrlPending)
+        writeFrame(zel::dataCtrlRequestFrame());
+}
+
+void Task::requestVersion()
+{
+    if (versionPending)
+        writeFrame(zel::versionRequestFrame());
+}
+
+void Task::setDataCtrl(const QByteArray &dataCtrl, float magField)
+{
+    qDebug() << "setDataCtrl() in thread.cpp, recv" << dataCtrl.toHex() << magField;
+    if (dataCtrl.size() < zel::dataCtrlRecordLength) {
+        qDebug() << "setDataCtrl: record of" << dataCtrl.size()
+                 << "bytes is too short, nothing sent";
+        return;
+    }
+    const quint8 ahrsMode = quint8(dataCtrl[1]);
+    const quint8 outputEnable = quint8(dataCtrl[5]);
+    if (!isAHRS && ahrsMode == 0)
+        isAHRS = true;
+    else if (ahrsMode == 1)
+        poorQualityCount = 0;
+
+    const QByteArray frame = zel::dataCtrlWriteFrame(dataCtrl, magField);
+    if (uartTask->write(frame.constData(), frame.size()) == 1) {
+        if (outputEnable == 1) {
+            dataOutputEnabled = true;
+            emptyReadCount = 0;
+        } else if (outputEnable == 0) {
+            dataOutputEnabled = false;
+        }
+    }
+    dataCtrlPending = true;
+}

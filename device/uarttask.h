@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+class QSerialPort;
+
+// The one object that touches the module's serial port in normal operation.
+// It moves bytes and knows nothing of frames; every operation that changes or
+// reads the port runs under `mutex`.
+class UartTask : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UartTask(QObject *parent = nullptr);
+    ~UartTask() override;
+
+    QString currentPortName() const { return portName; }
+    int currentBaudRate() const { return baudRate; }
+
+public slots:
+    virtual void closePort();
+    virtual int serial_connect(const QString &name, int rate);
+    // 0 done or nothing to do, -1 rate refused, -2 re-open failed.
+    virtual int setBaudRate(int rate, bool reopen);
+    virtual bool isOpen();
+    // 1 written, -1 failed.
+    virtual int write(const char *data, int length);
+    // Bytes read; 0 when nothing was waiting, negative on a read error.
+    virtual qint64 read(char *buffer, qint64 capacity);
+
+    void deleteSerialPort();
+
+signals:
+    void sendDeleteSerialPort();
+
+private:
+    int baudRate = 0;
+    QString portName;
+    QSerialPort *serialPort;
+    QMutex mutex;
+};
+
+bool isAcceptedBaudRate(int rate);
