@@ -185,8 +185,8 @@ QString valueText(float value)
 namespace {
 
 template <std::size_t N>
-void appendValues(QString &text, const std::array<float, N> &values, bool &first,
-                  const QLatin1String &separator)
+void appendValues(
+    QString &text, const std::array<float, N> &values, bool &first, const QLatin1String &separator)
 {
     for (float value : values) {
         if (!first)

@@ -8,7 +8,9 @@
 #include <QTimer>
 
 Task::Task(QThread *thread)
-    : uartTask(new UartTask(this)), workerThread(thread), pollTimer(new QTimer(this))
+    : uartTask(new UartTask(this))
+    , workerThread(thread)
+    , pollTimer(new QTimer(this))
 {
     pollTimer->setSingleShot(true);
     pollTimer->setInterval(pollIntervalMs);

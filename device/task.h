@@ -33,8 +33,8 @@ public:
     static constexpr int emptyPollsBeforeReopen = 100;
 
     virtual void pollSerialPort();
-    virtual QString parseSensorFrame(const uchar *buffer, qint64 index, int &length,
-                                     const QDate &date, const QTime &time);
+    virtual QString parseSensorFrame(
+        const uchar *buffer, qint64 index, int &length, const QDate &date, const QTime &time);
     virtual void parseVersionFrame(const uchar *buffer, qint64 index, int &length);
     virtual void parseDataCtrlFrame(const uchar *buffer, qint64 index, int &length);
     virtual void requestDataCtrl();

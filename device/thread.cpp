@@ -29,29 +29,29 @@ void Task::pollSerialPort()
     const qint64 total = rxLength + bytesRead;
     const auto *data = reinterpret_cast<const uchar *>(rxBuffer);
     QString consoleText;
-    const zel::ScanResult scan =
-            zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int payloadLength) {
-                int length = payloadLength;
-                switch (kind) {
-                case zel::FrameKind::SensorData: {
-                    disconnectCounter = 0;
-                    const QDateTime now = QDateTime::currentDateTime();
-                    consoleText += parseSensorFrame(data, index, length, now.date(), now.time());
-                    break;
-                }
-                case zel::FrameKind::DataCtrlReply:
-                    dataCtrlPending = false;
-                    parseDataCtrlFrame(data, index, length);
-                    break;
-                case zel::FrameKind::BleNotice:
-                    emit sendAlertDisconnectByBLE();
-                    break;
-                case zel::FrameKind::VersionReply:
-                    versionPending = false;
-                    parseVersionFrame(data, index, length);
-                    break;
-                }
-            });
+    const zel::ScanResult scan
+        = zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int payloadLength) {
+              int length = payloadLength;
+              switch (kind) {
+              case zel::FrameKind::SensorData: {
+                  disconnectCounter = 0;
+                  const QDateTime now = QDateTime::currentDateTime();
+                  consoleText += parseSensorFrame(data, index, length, now.date(), now.time());
+                  break;
+              }
+              case zel::FrameKind::DataCtrlReply:
+                  dataCtrlPending = false;
+                  parseDataCtrlFrame(data, index, length);
+                  break;
+              case zel::FrameKind::BleNotice:
+                  emit sendAlertDisconnectByBLE();
+                  break;
+              case zel::FrameKind::VersionReply:
+                  versionPending = false;
+                  parseVersionFrame(data, index, length);
+                  break;
+              }
+          });
 
     consoleText.chop(1);
     emit signalLogMessage(consoleText);
@@ -72,8 +72,8 @@ void Task::applySilenceRule()
     }
 }
 
-QString Task::parseSensorFrame(const uchar *buffer, qint64 index, int &length, const QDate &date,
-                               const QTime &time)
+QString Task::parseSensorFrame(
+    const uchar *buffer, qint64 index, int &length, const QDate &date, const QTime &time)
 {
     length += zel::frameOverhead;
     const zel::SensorSample sample = zel::decodeSensorPayload(buffer + index + 4);

@@ -13,7 +13,9 @@ bool isAcceptedBaudRate(int rate)
     return rate == 38400 || rate == 115200 || rate == 921600;
 }
 
-UartTask::UartTask(QObject *parent) : QObject(parent), serialPort(new QSerialPort(this))
+UartTask::UartTask(QObject *parent)
+    : QObject(parent)
+    , serialPort(new QSerialPort(this))
 {
     connect(this, &UartTask::sendDeleteSerialPort, this, &UartTask::deleteSerialPort);
 }
@@ -43,7 +45,8 @@ int UartTask::serial_connect(const QString &name, int rate)
     serialPort->setBaudRate(rate, QSerialPort::AllDirections);
     serialPort->setPortName(name);
     const bool opened = serialPort->open(QIODevice::ReadWrite);
-    serialPort->clear(QSerialPort::AllDirections);
+    if (opened)
+        serialPort->clear(QSerialPort::AllDirections);
     return opened ? 0 : -1;
 }
 

@@ -70,9 +70,10 @@ void TestProtocol::commandFramesAreByteExact_data()
 {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("version request") << versionRequestFrame() << QByteArray::fromHex("100100000D0A");
+    QTest::newRow("version request")
+        << versionRequestFrame() << QByteArray::fromHex("100100000D0A");
     QTest::newRow("data-control request")
-            << dataCtrlRequestFrame() << QByteArray::fromHex("200500000D0A");
+        << dataCtrlRequestFrame() << QByteArray::fromHex("200500000D0A");
     QTest::newRow("reset") << maintenanceFrame(MaintenanceCommand::Reset)
                            << QByteArray::fromHex("1002020002000D0A");
     QTest::newRow("reboot") << maintenanceFrame(MaintenanceCommand::Reboot)
@@ -95,7 +96,9 @@ void TestProtocol::dataCtrlWriteCarriesSixRecordBytesAndField()
     // 45.55f is 0x42363333; extra record bytes beyond six are not sent.
     const QByteArray frame = dataCtrlWriteFrame(QByteArray::fromHex("0300010100010707"), 45.55f);
     QCOMPARE(frame.toHex(' '),
-             QByteArray::fromHex("20040C00030001010001000033333642" "0D0A").toHex(' '));
+        QByteArray::fromHex("20040C00030001010001000033333642"
+                            "0D0A")
+            .toHex(' '));
 }
 
 void TestProtocol::singleSensorFrameIsConsumedWhole()
@@ -124,7 +127,8 @@ void TestProtocol::wellFormedFramesOfOtherKindsAreSteppedOver()
     // A data frame of type 2 with the wrong length, and frames only the tool
     // sends: none is taken, but a real frame hidden behind them is.
     const QByteArray wrongLength = testframes::frame(0x20, 0x02, QByteArray(12, '\x11'));
-    const QByteArray toolFrames = versionRequestFrame() + maintenanceFrame(MaintenanceCommand::Reset);
+    const QByteArray toolFrames
+        = versionRequestFrame() + maintenanceFrame(MaintenanceCommand::Reset);
     const Scan s = scan(wrongLength + toolFrames + testframes::bleNotice());
     QCOMPARE(s.frames.size(), 1);
     QCOMPARE(s.frames[0].kind, FrameKind::BleNotice);
@@ -190,7 +194,8 @@ void TestProtocol::sensorPayloadDecodes()
 {
     const zel::SensorSample in = testframes::sample(2.5f, 7);
     const QByteArray frame = testframes::sensorFrame(in);
-    const SensorSample out = decodeSensorPayload(reinterpret_cast<const uchar *>(frame.constData()) + 4);
+    const SensorSample out
+        = decodeSensorPayload(reinterpret_cast<const uchar *>(frame.constData()) + 4);
     QCOMPARE(out.timestamp, in.timestamp);
     QCOMPARE(out.acc, in.acc);
     QCOMPARE(out.mag, in.mag);
@@ -203,13 +208,15 @@ void TestProtocol::sensorPayloadDecodes()
 
 void TestProtocol::consoleTextHasThreeStampedLines()
 {
-    const QString text = sensorConsoleText(testframes::sample(), QDate(2026, 3, 4), QTime(5, 6, 7, 89));
+    const QString text
+        = sensorConsoleText(testframes::sample(), QDate(2026, 3, 4), QTime(5, 6, 7, 89));
     const QString stamp = QStringLiteral("2026/03/04 05:06:07.089");
     QCOMPARE(text,
-             stamp + " Sensors -9.810000, 1.000000, 0.250000, 20.500000, -3.000000, 40.125000, "
-                     "0.500000, -0.500000, 2.000000\n"
-                     + stamp + " Quaternions 1.000000, 0.000000, 0.000000, 0.000000\n" + stamp
-                     + " Euler Angles 10.000000, -20.000000, 170.500000\n");
+        stamp
+            + " Sensors -9.810000, 1.000000, 0.250000, 20.500000, -3.000000, 40.125000, "
+              "0.500000, -0.500000, 2.000000\n"
+            + stamp + " Quaternions 1.000000, 0.000000, 0.000000, 0.000000\n" + stamp
+            + " Euler Angles 10.000000, -20.000000, 170.500000\n");
 }
 
 void TestProtocol::csvHeaderAndRow()
@@ -222,9 +229,9 @@ void TestProtocol::csvHeaderAndRow()
 
     const QByteArray row = csvRow(testframes::sample());
     QCOMPARE(row,
-             QByteArray("1234.5,-9.810000,1.000000,0.250000,20.500000,-3.000000,40.125000,"
-                        "0.500000,-0.500000,2.000000,1.000000,0.000000,0.000000,0.000000,"
-                        "10.000000,-20.000000,170.500000\n"));
+        QByteArray("1234.5,-9.810000,1.000000,0.250000,20.500000,-3.000000,40.125000,"
+                   "0.500000,-0.500000,2.000000,1.000000,0.000000,0.000000,0.000000,"
+                   "10.000000,-20.000000,170.500000\n"));
 }
 
 void TestProtocol::numberTexts_data()
@@ -232,11 +239,16 @@ void TestProtocol::numberTexts_data()
     QTest::addColumn<float>("value");
     QTest::addColumn<QString>("timestamp");
     QTest::addColumn<QString>("fixed");
-    QTest::newRow("1234.5") << 1234.5f << "1234.5" << "1234.500000";
-    QTest::newRow("-9.81") << -9.81f << "-9.81" << "-9.810000";
-    QTest::newRow("large") << 1234567.0f << "1.23457e+06" << "1234567.000000";
-    QTest::newRow("small") << 0.0001f << "0.0001" << "0.000100";
-    QTest::newRow("zero") << 0.0f << "0" << "0.000000";
+    QTest::newRow("1234.5") << 1234.5f << "1234.5"
+                            << "1234.500000";
+    QTest::newRow("-9.81") << -9.81f << "-9.81"
+                           << "-9.810000";
+    QTest::newRow("large") << 1234567.0f << "1.23457e+06"
+                           << "1234567.000000";
+    QTest::newRow("small") << 0.0001f << "0.0001"
+                           << "0.000100";
+    QTest::newRow("zero") << 0.0f << "0"
+                          << "0.000000";
 }
 
 void TestProtocol::numberTexts()
@@ -263,7 +275,8 @@ void TestProtocol::versionTexts()
 {
     QFETCH(QByteArray, payload);
     QFETCH(QString, text);
-    QCOMPARE(versionText(reinterpret_cast<const uchar *>(payload.constData()), payload.size()), text);
+    QCOMPARE(
+        versionText(reinterpret_cast<const uchar *>(payload.constData()), payload.size()), text);
 }
 
 void TestProtocol::hexBytes_data()
@@ -288,7 +301,8 @@ void TestProtocol::hexBytes()
 void TestProtocol::dataCtrlPayloadDecodes()
 {
     const QByteArray frame = testframes::dataCtrlReply(QByteArray::fromHex("030101010201"), 47.89f);
-    const DataCtrlReply reply = decodeDataCtrlPayload(reinterpret_cast<const uchar *>(frame.constData()) + 4);
+    const DataCtrlReply reply
+        = decodeDataCtrlPayload(reinterpret_cast<const uchar *>(frame.constData()) + 4);
     QCOMPARE(reply.dataCtrl, QByteArray::fromHex("030101010201"));
     QCOMPARE(reply.magField, 47.89f);
 }

@@ -39,7 +39,8 @@ bool PtyPair::write(const QByteArray &bytes)
 {
     qint64 written = 0;
     while (masterFd >= 0 && written < bytes.size()) {
-        const ssize_t n = ::write(masterFd, bytes.constData() + written, size_t(bytes.size() - written));
+        const ssize_t n
+            = ::write(masterFd, bytes.constData() + written, size_t(bytes.size() - written));
         if (n > 0) {
             written += n;
         } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -50,6 +51,16 @@ bool PtyPair::write(const QByteArray &bytes)
         }
     }
     return written == bytes.size();
+}
+
+qint64 PtyPair::writeSome(const char *data, qint64 size)
+{
+    if (masterFd < 0)
+        return -1;
+    const ssize_t n = ::write(masterFd, data, size_t(size));
+    if (n < 0)
+        return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+    return n;
 }
 
 QByteArray PtyPair::readAvailable()
@@ -74,7 +85,8 @@ QByteArray PtyPair::readExactly(int count, int timeoutMs)
         pollfd pfd { masterFd, POLLIN, 0 };
         ::poll(&pfd, 1, 20);
         char chunk[4096];
-        const ssize_t n = ::read(masterFd, chunk, size_t(qMin<int>(count - bytes.size(), sizeof chunk)));
+        const ssize_t n
+            = ::read(masterFd, chunk, size_t(qMin<int>(count - bytes.size(), sizeof chunk)));
         if (n > 0)
             bytes.append(chunk, int(n));
     }
