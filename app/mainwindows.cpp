@@ -1,0 +1,525 @@
+#include "mainwindows.h"
+
+#include "chartview.h"
+#include "connectionview.h"
+#include "cubeview.h"
+#include "datactrlview.h"
+#include "protocol.h"
+#include "task.h"
+#include "ui_mainwindows.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDebug>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSurfaceFormat>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+// One main window exists; its firmware version and calibration progress
+// live beside it.
+QString firmwareVersion = QStringLiteral("Not Connected");
+bool magCalibrating = false;
+int goodQualityCount = 0;
+
+const QString notConnected = QStringLiteral("Not Connected");
+const QString launcherIcon = QStringLiteral(":icons/launcher.ico");
+constexpr int consoleBlockLimit = 1000;
+constexpr int noticeHideMs = 3000;
+constexpr int identifyNoticeHideMs = 60000;
+
+} // namespace
+
+const QString MainView::programVersion = QStringLiteral("1.1.3");
+
+QString MainView::currentFirmwareVersion()
+{
+    return firmwareVersion;
+}
+
+MainView::MainView(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainView)
+{
+    ui->setupUi(this);
+    plainTextEdit = findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
+    plainTextEdit->setMaximumBlockCount(consoleBlockLimit);
+
+    createActions();
+    createMenus();
+
+    workerThread = new QThread;
+    worker = new Task(workerThread);
+
+    QSurfaceFormat format;
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+
+    connectionView = new ConnectionView(this, worker);
+    dataCtrlView = new DataCtrlView(this);
+    dataCtrlView->hide();
+    createCharts();
+    cubeView = new CubeView;
+    cubeView->setWindowIcon(QIcon(launcherIcon));
+    cubeView->setFormat(format);
+
+    connectSignals();
+    connectionView->show();
+    createNotices();
+}
+
+MainView::~MainView()
+{
+    // The worker has been stopped by closeEvent; one that never ran has no
+    // thread to wait for.
+    stopWorker();
+    delete worker;
+    delete workerThread;
+    for (ChartView *chart : charts)
+        delete chart;
+    delete cubeView;
+    delete lowQualityBox;
+    delete magCalibrationBox;
+    delete magCalibrationSuccessBox;
+    delete ui;
+}
+
+void MainView::createActions()
+{
+    actionConnect = new QAction(tr("&Connect"), this);
+    connect(actionConnect, &QAction::triggered, this, &MainView::showConeection);
+
+    actionDisconnect = new QAction(tr("&Disconnect"), this);
+    actionDisconnect->setVisible(false);
+    connect(actionDisconnect, &QAction::triggered, this, &MainView::disconnection);
+    connect(actionDisconnect, &QAction::triggered, this, &MainView::showSerialact);
+
+    actionReset = new QAction(tr("&Reset to Default"), this);
+    connect(actionReset, &QAction::triggered, this, &MainView::resetDevice);
+
+    actionReboot = new QAction(tr("&Reboot the Device"), this);
+    connect(actionReboot, &QAction::triggered, this, &MainView::rebootDevice);
+
+    action3DView = new QAction(tr("&3D View"), this);
+    connect(action3DView, &QAction::triggered, this, &MainView::showCubeView);
+
+    actionAcc = new QAction(tr("&Accelerometer"), this);
+    connect(actionAcc, &QAction::triggered, this, &MainView::showAccChart);
+
+    actionMag = new QAction(tr("&Magnetometer"), this);
+    connect(actionMag, &QAction::triggered, this, &MainView::showMagChart);
+
+    actionGyr = new QAction(tr("&Gyroscope"), this);
+    connect(actionGyr, &QAction::triggered, this, &MainView::showGyrChart);
+
+    actionEul = new QAction(tr("&Euler Angle"), this);
+    connect(actionEul, &QAction::triggered, this, &MainView::showEulChart);
+
+    actionAllGraphs = new QAction(tr("&Open/Close All Graphs"), this);
+    connect(actionAllGraphs, &QAction::triggered, this, &MainView::showAllGraph);
+
+    actionStartSaveLog = new QAction(tr("&Start Saving Log"), this);
+    connect(actionStartSaveLog, &QAction::triggered, this, &MainView::saveLog);
+
+    actionStopSaveLog = new QAction(tr("&Stop Saving Log"), this);
+    actionStopSaveLog->setVisible(false);
+    connect(actionStopSaveLog, &QAction::triggered, this, &MainView::stopSaveLog);
+
+    actionConfig = new QAction(tr("Device Config"), this);
+    connect(actionConfig, &QAction::triggered, this, &MainView::showConfig);
+
+    actionIdentify = new QAction(tr("Identify The Device"), this);
+    connect(actionIdentify, &QAction::triggered, this, &MainView::identifyDevice);
+    connect(actionIdentify, &QAction::triggered, this, &MainView::identifyInfo);
+
+    actionMagCalibration = new QAction(tr("Mag Calibration"), this);
+    connect(actionMagCalibration, &QAction::triggered, this, &MainView::calibrateDevice);
+    connect(actionMagCalibration, &QAction::triggered, this, &MainView::magCalibrateInfo);
+
+    actionVersion = new QAction(tr("&Version"), this);
+    connect(actionVersion, &QAction::triggered, this, &MainView::about);
+
+    setDeviceActionsEnabled(false);
+}
+
+void MainView::createMenus()
+{
+    settingsMenu = menuBar()->addMenu(tr("&Settings"));
+    settingsMenu->addAction(actionConnect);
+    settingsMenu->addAction(actionDisconnect);
+    settingsMenu->addSeparator();
+    settingsMenu->addAction(actionReset);
+    settingsMenu->addAction(actionReboot);
+
+    graphsMenu = menuBar()->addMenu(tr("&Graphs"));
+    graphsMenu->addAction(action3DView);
+    graphsMenu->addSeparator();
+    graphsMenu->addAction(actionAcc);
+    graphsMenu->addAction(actionMag);
+    graphsMenu->addAction(actionGyr);
+    graphsMenu->addAction(actionEul);
+    graphsMenu->addSeparator();
+    graphsMenu->addAction(actionAllGraphs);
+
+    utilitiesMenu = menuBar()->addMenu(tr("&Utilities"));
+    utilitiesMenu->addAction(actionStartSaveLog);
+    utilitiesMenu->addAction(actionStopSaveLog);
+    utilitiesMenu->addSeparator();
+    utilitiesMenu->addAction(actionConfig);
+    utilitiesMenu->addSeparator();
+    utilitiesMenu->addAction(actionIdentify);
+    utilitiesMenu->addAction(actionMagCalibration);
+
+    aboutMenu = menuBar()->addMenu(tr("&About"));
+    aboutMenu->addAction(actionVersion);
+}
+
+void MainView::setDeviceActionsEnabled(bool enabled)
+{
+    const QList<QAction *> deviceActions { actionReset, actionReboot, action3DView, actionAcc,
+        actionMag, actionGyr, actionEul, actionAllGraphs, actionStartSaveLog, actionStopSaveLog,
+        actionConfig, actionIdentify };
+    for (QAction *action : deviceActions)
+        action->setEnabled(enabled);
+    // Only the module's fusion mode enables calibration.
+    if (!enabled)
+        actionMagCalibration->setEnabled(false);
+}
+
+void MainView::connectSignals()
+{
+    connect(worker, &Task::sendVersion, this, &MainView::receiveVersion);
+    connect(worker, &Task::sendShowSerialdis, this, &MainView::showSerialdis);
+    connect(worker, &Task::sendIsAHRS, this, &MainView::receiveIsAHRS);
+    connect(worker, &Task::signalLogMessage, this, &MainView::logMessageFromThread);
+    connect(worker, &Task::sendAcc, charts[0], &ChartView::receiveData);
+    connect(worker, &Task::sendMag, charts[1], &ChartView::receiveData);
+    connect(worker, &Task::sendGyr, charts[2], &ChartView::receiveData);
+    connect(worker, &Task::sendEul, charts[3], &ChartView::receiveData);
+    connect(worker, &Task::sendAngleAxis, cubeView, &CubeView::receiveAngleAxis);
+    connect(this, &MainView::proxySaveLog, worker, &Task::startSaveLog);
+    connect(this, &MainView::proxyStopSaveLog, worker, &Task::stopSaveLog);
+    connect(this, &MainView::proxyStopSerialPort, worker, &Task::closeSerialPort);
+    connect(this, &MainView::proxyResetDevice, worker, &Task::resetDevice);
+    connect(this, &MainView::proxyRebootDevice, worker, &Task::rebootDevice);
+    connect(this, &MainView::proxyIdentifyDevice, worker, &Task::identifyDevice);
+    connect(this, &MainView::proxyCalibrateDevice, worker, &Task::calibrateDevice);
+    connect(this, &MainView::proxyreqestDataCtrl, worker, &Task::getDataCtrl);
+    connect(worker, &Task::sendAlertPoorQuality, this, &MainView::alertPoorQuality);
+    connect(worker, &Task::sendAlertGoodQuality, this, &MainView::alertGoodQuality);
+    connect(worker, &Task::sendAlertDisconnectByBLE, this, &MainView::alertDisconnectByBLE);
+    connect(dataCtrlView, &DataCtrlView::reqestDataCtrl, worker, &Task::getDataCtrl);
+    connect(worker, &Task::sendDataCtrl, dataCtrlView, &DataCtrlView::receiveDataCtrl);
+    connect(dataCtrlView, &DataCtrlView::sendConfigDataCtrl, worker, &Task::setDataCtrl);
+    connect(dataCtrlView, &DataCtrlView::sendBaudRate, worker, &Task::setBaudRate);
+}
+
+void MainView::createCharts()
+{
+    struct ChartSetup
+    {
+        const char *title;
+        std::array<const char *, 3> seriesNames;
+        double limit;
+        QString unit;
+    };
+    const std::array<ChartSetup, 4> setups { {
+        { "Accelerometer Data", { "X", "Y", "Z" }, 50, QStringLiteral("m/s^2") },
+        { "Magnetometer Data", { "X", "Y", "Z" }, 1600, QStringLiteral("\u03bcT") },
+        { "Gyroscope Data", { "X", "Y", "Z" }, 1000, QStringLiteral("dps") },
+        { "Euler Angle Data", { "Pitch", "Roll", "Yaw" }, 180, QStringLiteral("degrees") },
+    } };
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        const ChartSetup &setup = setups[i];
+        auto *chart = new ChartView;
+        chart->setWindowTitle(tr(setup.title));
+        for (std::size_t s = 0; s < chart->series.size(); ++s)
+            chart->series[s]->setName(tr(setup.seriesNames[s]));
+        chart->setRangeLimits(-setup.limit, setup.limit);
+        chart->axisY->setTitleText(setup.unit);
+        chart->setWindowIcon(QIcon(launcherIcon));
+        chart->hide();
+        charts[i] = chart;
+    }
+}
+
+void MainView::createNotices()
+{
+    lowQualityBox = new QMessageBox;
+    lowQualityBox->setWindowTitle(QStringLiteral("Low Quality"));
+    lowQualityBox->setText(
+        QStringLiteral("Move to another location\nOr try to start calibration "
+                       "again\n(Rotate device in 6 dimensions for 30 seconds)\n"));
+    lowQualityBox->setIcon(QMessageBox::Warning);
+
+    magCalibrationBox = new QMessageBox;
+    magCalibrationBox->setWindowTitle(tr("Mag Calibration"));
+    magCalibrationBox->setText(tr("Rotate the device in 6 dimensions for 30 seconds."));
+    magCalibrationBox->setIcon(QMessageBox::Information);
+
+    magCalibrationSuccessBox = new QMessageBox;
+    magCalibrationSuccessBox->setWindowTitle(tr("Mag Calibration Success"));
+    magCalibrationSuccessBox->setText(tr("Keep the device steady to calibrate gyroscope."));
+    magCalibrationSuccessBox->setIcon(QMessageBox::Information);
+}
+
+void MainView::logMessageFromThread(QString s)
+{
+    if (!s.isEmpty())
+        plainTextEdit->appendPlainText(s);
+}
+
+void MainView::showConeection()
+{
+    connectionView->show();
+}
+
+void MainView::disconnection()
+{
+    enterDisconnectedState(true);
+}
+
+void MainView::showSerialact()
+{
+    actionConnect->setVisible(true);
+    actionDisconnect->setVisible(false);
+}
+
+void MainView::showSerialdis()
+{
+    actionConnect->setVisible(false);
+    actionDisconnect->setVisible(true);
+}
+
+void MainView::receiveVersion(QString version)
+{
+    firmwareVersion = version;
+    if (version.contains(notConnected)) {
+        enterDisconnectedState(false);
+        return;
+    }
+    setDeviceActionsEnabled(true);
+}
+
+void MainView::receiveIsAHRS(bool isAHRS)
+{
+    actionMagCalibration->setEnabled(isAHRS);
+}
+
+void MainView::enterDisconnectedState(bool stopSerialPort)
+{
+    dataCtrlView->hide();
+    setDeviceActionsEnabled(false);
+    if (stopSerialPort)
+        emit proxyStopSerialPort();
+    showSerialact();
+    if (actionStopSaveLog->isVisible())
+        stopSaveLog();
+}
+
+void MainView::resetDevice()
+{
+    emit proxyResetDevice();
+}
+
+void MainView::rebootDevice()
+{
+    emit proxyRebootDevice();
+}
+
+void MainView::identifyDevice()
+{
+    emit proxyIdentifyDevice();
+}
+
+void MainView::calibrateDevice()
+{
+    emit proxyCalibrateDevice();
+}
+
+void MainView::saveLog()
+{
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Save Log"), QStringLiteral("data.csv"), tr("csv (*.csv)"));
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        qInfo() << "open log file fail in mainwindows.cpp";
+        return;
+    }
+    file.write(zel::csvHeader());
+    file.close();
+    emit proxySaveLog(fileName);
+    actionStartSaveLog->setVisible(false);
+    actionStopSaveLog->setVisible(true);
+}
+
+void MainView::stopSaveLog()
+{
+    emit proxyStopSaveLog();
+    actionStartSaveLog->setVisible(true);
+    actionStopSaveLog->setVisible(false);
+}
+
+void MainView::identifyInfo()
+{
+    auto *box = new QMessageBox;
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(tr("Identify"));
+    box->setText(tr("Status LED will blink in bright blue for 1 minute."));
+    box->show();
+    QTimer::singleShot(identifyNoticeHideMs, box, &QWidget::hide);
+}
+
+void MainView::magCalibrateInfo()
+{
+    magCalibrating = true;
+    goodQualityCount = 0;
+    magCalibrationBox->show();
+    QTimer::singleShot(noticeHideMs, magCalibrationBox, &QWidget::hide);
+}
+
+void MainView::alertPoorQuality()
+{
+    lowQualityBox->show();
+}
+
+void MainView::alertGoodQuality()
+{
+    lowQualityBox->close();
+    if (!magCalibrating)
+        return;
+    if (goodQualityCount > 10) {
+        magCalibrating = false;
+        goodQualityCount = 0;
+        magCalibrationBox->hide();
+        magCalibrationSuccessBox->show();
+        QTimer::singleShot(noticeHideMs, magCalibrationSuccessBox, &QWidget::hide);
+    } else {
+        ++goodQualityCount;
+    }
+}
+
+void MainView::alertDisconnectByBLE()
+{
+    emit proxyStopSerialPort();
+    QMessageBox box(QMessageBox::Critical, tr("Multiple Connection Detected"),
+        tr("Notice: One connection at a time.\n") + tr("Mobile App Connected. PC Tool Stopped."),
+        QMessageBox::Ok, this);
+    box.setDefaultButton(QMessageBox::NoButton);
+    box.exec();
+    enterDisconnectedState(true);
+}
+
+void MainView::about()
+{
+    QMessageBox::about(this, tr("Version"),
+        tr(QString(QStringLiteral("PC Tool: ") + programVersion + QStringLiteral("\r\n"))
+                .toUtf8()
+                .constData())
+            + QStringLiteral("Firmware: ") + firmwareVersion);
+}
+
+void MainView::showConfig()
+{
+    qInfo() << "in show config";
+    dataCtrlView->show();
+    emit proxyreqestDataCtrl();
+}
+
+void MainView::toggleChart(int index)
+{
+    ChartView *chart = charts[std::size_t(index)];
+    if (chart->isVisible()) {
+        chart->hide();
+        return;
+    }
+    chart->show();
+    chart->raise();
+    chart->activateWindow();
+}
+
+void MainView::showCubeView()
+{
+    if (cubeView->isVisible()) {
+        cubeView->hide();
+        return;
+    }
+    cubeView->show();
+    cubeView->raise();
+    cubeView->activateWindow();
+}
+
+void MainView::showAccChart()
+{
+    toggleChart(0);
+}
+
+void MainView::showMagChart()
+{
+    toggleChart(1);
+}
+
+void MainView::showGyrChart()
+{
+    toggleChart(2);
+}
+
+void MainView::showEulChart()
+{
+    toggleChart(3);
+}
+
+void MainView::showAllGraph()
+{
+    bool anyVisible = cubeView->isVisible();
+    for (ChartView *chart : charts)
+        anyVisible = anyVisible || chart->isVisible();
+    if (anyVisible) {
+        cubeView->hide();
+        for (ChartView *chart : charts)
+            chart->hide();
+        return;
+    }
+    cubeView->show();
+    cubeView->raise();
+    cubeView->activateWindow();
+    for (ChartView *chart : charts) {
+        chart->show();
+        chart->raise();
+        chart->activateWindow();
+    }
+}
+
+void MainView::stopWorker()
+{
+    // The worker finishes the poll it is in (a data log row is written
+    // whole), closes its port and quits its thread's event loop; then the
+    // thread is joined. A worker that never connected has no thread running.
+    if (workerThread->isRunning()) {
+        QMetaObject::invokeMethod(worker, &Task::stop, Qt::QueuedConnection);
+        workerThread->wait();
+    } else {
+        worker->stop();
+    }
+}
+
+void MainView::closeEvent(QCloseEvent *event)
+{
+    stopWorker();
+    for (ChartView *chart : charts)
+        chart->close();
+    cubeView->close();
+    connectionView->close();
+    dataCtrlView->close();
+    // Notices left open would keep the application running.
+    for (QMessageBox *box : { lowQualityBox, magCalibrationBox, magCalibrationSuccessBox })
+        box->close();
+    event->accept();
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+
+class ChartView;
+class ConnectionView;
+class CubeView;
+class DataCtrlView;
+class QAction;
+class QMenu;
+class QMessageBox;
+class QPlainTextEdit;
+class QThread;
+class Task;
+
+namespace Ui {
+class MainView;
+}
+
+// The main window: it creates every other window, the worker and its
+// thread, wires them together, keeps the connection state in its actions and
+// tells the user about the module through its notices.
+class MainView : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainView(QWidget *parent = nullptr);
+    ~MainView() override;
+
+    static const QString programVersion;
+
+    // The last version text the worker reported ("Not Connected" when there
+    // is no link).
+    static QString currentFirmwareVersion();
+
+    // The device worker, for tests that speak for it.
+    Task *deviceWorker() const { return worker; }
+
+signals:
+    void proxySaveLog(QString filename);
+    void proxyStopSaveLog();
+    void proxyStopSerialPort();
+    void proxyResetDevice();
+    void proxyRebootDevice();
+    void proxyIdentifyDevice();
+    void proxyCalibrateDevice();
+    void proxyreqestDataCtrl();
+
+public slots:
+    void about();
+    void magCalibrateInfo();
+    void identifyInfo();
+    void logMessageFromThread(QString s);
+    void showConeection();
+    void disconnection();
+    void showConfig();
+    void showCubeView();
+    void showAccChart();
+    void showMagChart();
+    void showGyrChart();
+    void showEulChart();
+    void showAllGraph();
+    void saveLog();
+    void stopSaveLog();
+    void resetDevice();
+    void rebootDevice();
+    void identifyDevice();
+    void calibrateDevice();
+    void alertPoorQuality();
+    void alertGoodQuality();
+    void alertDisconnectByBLE();
+    void showSerialact();
+    void showSerialdis();
+    void receiveIsAHRS(bool isAHRS);
+    void receiveVersion(QString version);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createCharts();
+    void connectSignals();
+    void createNotices();
+    void enterDisconnectedState(bool stopSerialPort);
+    void setDeviceActionsEnabled(bool enabled);
+    void toggleChart(int index);
+    void stopWorker();
+
+    QAction *actionStartSaveLog;
+    QAction *actionStopSaveLog;
+    QAction *actionConnect;
+    QAction *actionDisconnect;
+    QMessageBox *lowQualityBox = nullptr;
+    QMessageBox *magCalibrationBox = nullptr;
+    QMessageBox *magCalibrationSuccessBox = nullptr;
+    QThread *workerThread;
+    Ui::MainView *ui;
+    Task *worker;
+    ConnectionView *connectionView;
+    DataCtrlView *dataCtrlView;
+    std::array<ChartView *, 4> charts {};
+    CubeView *cubeView;
+    QPlainTextEdit *plainTextEdit;
+    QMenu *settingsMenu;
+    QMenu *graphsMenu;
+    QMenu *utilitiesMenu;
+    QMenu *aboutMenu;
+    QAction *actionReset;
+    QAction *actionReboot;
+    QAction *action3DView;
+    QAction *actionAcc;
+    QAction *actionMag;
+    QAction *actionGyr;
+    QAction *actionEul;
+    QAction *actionAllGraphs;
+    QAction *actionConfig;
+    QAction *actionIdentify;
+    QAction *actionMagCalibration;
+    QAction *actionVersion;
+};

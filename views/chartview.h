@@ -1,0 +1,48 @@
+#pragma once
+
+#include "chartrange.h"
+
+#include <QMainWindow>
+#include <QPointF>
+#include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+
+#include <array>
+
+namespace Ui {
+class ChartView;
+}
+
+// One three-valued sensor quantity as three traces scrolling right to left,
+// the newest sample at the right edge. The horizontal axis counts samples,
+// not time: every sample moves the traces by one tick of the hidden axis.
+class ChartView : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit ChartView(QWidget *parent = nullptr);
+    ~ChartView() override;
+
+    // Sets the limits of the vertical range and shows exactly those limits
+    // until the first sample arrives.
+    void setRangeLimits(double low, double high);
+
+    // The owner names the traces and titles the vertical axis through these;
+    // the chart owns both.
+    std::array<QtCharts::QLineSeries *, 3> series {};
+    QtCharts::QValueAxis *axisY = nullptr;
+
+public slots:
+    void receiveData(float axisValue1, float axisValue2, float axisValue3);
+
+private:
+    void showHalfSpan();
+
+    Ui::ChartView *ui;
+    QtCharts::QChart *chart = nullptr;
+    QtCharts::QValueAxis *axisX = nullptr;
+    std::array<QPointF, 3> lastPoint;
+    zel::ChartRange range;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "cubegeometry.h"
+
+#include <QBasicTimer>
+#include <QMatrix4x4>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLWidget>
+
+class GeoEngine;
+class QOpenGLTexture;
+
+// The module's attitude as a textured cube. It follows the last orientation
+// received and tumbles on its own until the first one arrives.
+class CubeView : public QOpenGLWidget, protected QOpenGLFunctions
+{
+    Q_OBJECT
+
+public:
+    explicit CubeView(QWidget *parent = nullptr);
+    ~CubeView() override;
+
+public slots:
+    void receiveAngleAxis(float rad, float x, float y, float z);
+
+protected:
+    struct ShaderFiles
+    {
+        QString vertex;
+        QString fragment;
+    };
+    // Builds the view with other shader files, so that what happens when
+    // they do not compile or link can be shown.
+    CubeView(const ShaderFiles &shaders, QWidget *parent);
+
+    const QMatrix4x4 &projectionMatrix() const { return projection; }
+
+    void timerEvent(QTimerEvent *event) override;
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+    void initShaders();
+    void initTextures();
+
+private:
+    ShaderFiles shaderFiles;
+    zel::AngleAxis angleAxis;
+    QBasicTimer timer;
+    QOpenGLShaderProgram program;
+    GeoEngine *geometries = nullptr;
+    QOpenGLTexture *cubeTexture = nullptr;
+    QMatrix4x4 projection;
+};
