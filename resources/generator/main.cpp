@@ -42,5 +42,12 @@ int main(int argc, char *argv[])
         err << "cannot write " << iconPath << "\n";
         return 1;
     }
+
+    // The desktop entry's icon, for the install.
+    const QString desktopIconPath = dir.filePath(QStringLiteral("icons/zel-tool.png"));
+    if (!icons.last().save(desktopIconPath, "PNG")) {
+        err << "cannot write " << desktopIconPath << "\n";
+        return 1;
+    }
     return 0;
 }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "modulemodel.h"
+#include "simoptions.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QSocketNotifier;
+
+namespace zel::sim {
+
+// Puts the module model behind a pseudo-terminal in real time. The host opens
+// the slave end as if it were the USB-to-UART bridge; the server feeds the
+// master end's input to the model, writes the model's paced output back, and
+// follows the line rate the host sets on the slave.
+class PtyServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PtyServer(const SimOptions &options, QObject *parent = nullptr);
+    ~PtyServer() override;
+
+    // Opens the port, the link and the record file, and starts the clock.
+    bool start(QString *error);
+    // The path the host should open: the link when there is one.
+    QString announcedPath() const;
+    QString slavePath() const { return m_slavePath; }
+    // One line from the control channel (the executable's standard input).
+    void control(const QString &line);
+    // Closes the port and removes the link; safe to call more than once.
+    void stop();
+
+signals:
+    void eventLine(const QString &line);
+    void quitRequested();
+
+private:
+    qint64 nowUs() const;
+    void tick();
+    void readFromHost();
+    void syncHostBaud();
+    void flushModelEvents();
+    void writeToHost(const QByteArray &bytes);
+    void recordFrames(const QList<QByteArray> &frames);
+    bool openPty(QString *error);
+    void closePty();
+    bool pointLink(QString *error);
+    void removeLink();
+    void hangUp();
+    void reappear();
+
+    SimOptions m_options;
+    ModuleModel m_model;
+    QElapsedTimer m_clock;
+    QTimer m_tick;
+    QFile m_record;
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+    QSocketNotifier *m_hostNotifier = nullptr;
+    bool m_stopped = false;
+};
+
+} // namespace zel::sim

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "modulemodel.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace zel::sim {
+
+// Everything the zel-sim command line can set: the module itself and the
+// faults of the port around it.
+struct SimOptions
+{
+    ModuleOptions module;
+    double hangupAfterSeconds = -1; // negative: never
+    QString linkPath;
+    double reappearAfterSeconds = -1; // negative: the port stays away
+    QString recordPath;
+    double exitAfterSeconds = -1; // negative: run until told to stop
+};
+
+enum class ParseResult { Run, Help, Error };
+
+// arguments excludes the program name. On Error, error says what was wrong.
+ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, QString *error);
+QString usageText();
+
+} // namespace zel::sim
