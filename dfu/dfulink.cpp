@@ -1,0 +1,65 @@
+#include "dfulink.h"
+
+#include "dfuprotocol.h"
+
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QSerialPort>
+
+namespace zel::dfu {
+
+DfuLink::DfuLink(QSerialPort &serialPort, LogSink logSink)
+    : port(serialPort)
+    , log(std::move(logSink))
+{
+}
+
+bool DfuLink::writeAll(const QByteArray &bytes, int timeoutMs)
+{
+    port.write(bytes);
+    // One successful wait may have written only part of a large chunk.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (port.bytesToWrite() > 0) {
+        if (!port.waitForBytesWritten(int(deadline.remainingTime())))
+            return false;
+    }
+    return true;
+}
+
+QByteArray DfuLink::send_message(const char *body, int length)
+{
+    if (!writeAll(crcPrefix(body, length), crcWriteTimeoutMs))
+        log(QStringLiteral("Error sending crc"));
+    if (!writeAll(QByteArray::fromRawData(body, length), bodyWriteTimeoutMs))
+        log(QStringLiteral("Error sending hello"));
+
+    // Bytes already taken in while writing belong to this response too.
+    if (port.bytesAvailable() == 0 && !port.waitForReadyRead(firstResponseByteTimeoutMs)) {
+        qDebug("Error read response timeout");
+        return QByteArray();
+    }
+    QByteArray response = port.readAll();
+    while (port.waitForReadyRead(responseQuietGapMs))
+        response += port.readAll();
+    return response;
+}
+
+QByteArray DfuLink::send_message(const QByteArray &body)
+{
+    return send_message(body.constData(), body.size());
+}
+
+bool DfuLink::send_ackd_command(const char *body, int length)
+{
+    const AckVerdict verdict = judgeAcknowledgement(send_message(body, length));
+    if (!verdict.accepted)
+        log(verdict.logLine);
+    return verdict.accepted;
+}
+
+bool DfuLink::send_ackd_command(const QByteArray &body)
+{
+    return send_ackd_command(body.constData(), body.size());
+}
+
+} // namespace zel::dfu
