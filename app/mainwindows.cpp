@@ -4,6 +4,7 @@
 #include "connectionview.h"
 #include "cubeview.h"
 #include "datactrlview.h"
+#include "dfuview.h"
 #include "protocol.h"
 #include "task.h"
 #include "ui_mainwindows.h"
@@ -65,6 +66,9 @@ MainView::MainView(QWidget *parent)
     connectionView = new ConnectionView(this, worker);
     dataCtrlView = new DataCtrlView(this);
     dataCtrlView->hide();
+    dfuView = new DfuView(this);
+    dfuView->setWindowIcon(QIcon(launcherIcon));
+    dfuView->hide();
     createCharts();
     cubeView = new CubeView;
     cubeView->setWindowIcon(QIcon(launcherIcon));
@@ -132,6 +136,9 @@ void MainView::createActions()
     actionStopSaveLog->setVisible(false);
     connect(actionStopSaveLog, &QAction::triggered, this, &MainView::stopSaveLog);
 
+    actionDfu = new QAction(tr("&Device Firmware Update"), this);
+    connect(actionDfu, &QAction::triggered, this, &MainView::showDfu);
+
     actionConfig = new QAction(tr("Device Config"), this);
     connect(actionConfig, &QAction::triggered, this, &MainView::showConfig);
 
@@ -172,6 +179,7 @@ void MainView::createMenus()
     utilitiesMenu->addAction(actionStartSaveLog);
     utilitiesMenu->addAction(actionStopSaveLog);
     utilitiesMenu->addSeparator();
+    utilitiesMenu->addAction(actionDfu);
     utilitiesMenu->addAction(actionConfig);
     utilitiesMenu->addSeparator();
     utilitiesMenu->addAction(actionIdentify);
@@ -219,6 +227,8 @@ void MainView::connectSignals()
     connect(worker, &Task::sendDataCtrl, dataCtrlView, &DataCtrlView::receiveDataCtrl);
     connect(dataCtrlView, &DataCtrlView::sendConfigDataCtrl, worker, &Task::setDataCtrl);
     connect(dataCtrlView, &DataCtrlView::sendBaudRate, worker, &Task::setBaudRate);
+    connect(dfuView, &DfuView::sendDfuSuccess, this, &MainView::dfuSuccess);
+    connect(dfuView, &DfuView::sendDfuFailed, this, &MainView::dfuFailed);
 }
 
 void MainView::createCharts()
@@ -426,6 +436,36 @@ void MainView::about()
             + QStringLiteral("Firmware: ") + firmwareVersion);
 }
 
+void MainView::dfuSuccess()
+{
+    QMessageBox box(QMessageBox::Information, tr("Device Firmeare Update"), tr("DFU Success."),
+        QMessageBox::Ok, this);
+    box.setDefaultButton(QMessageBox::NoButton);
+    box.exec();
+}
+
+void MainView::dfuFailed()
+{
+    QMessageBox box(QMessageBox::Warning, tr("Device Firmeare Update"), tr("DFU Failed."),
+        QMessageBox::Ok, this);
+    box.setDefaultButton(QMessageBox::NoButton);
+    box.exec();
+}
+
+void MainView::showDfu()
+{
+    dfuView->show();
+    QMessageBox question(QMessageBox::Question, QString(),
+        tr("Do you wish to update the firmware?"), QMessageBox::Yes | QMessageBox::No, this);
+    question.setDefaultButton(QMessageBox::NoButton);
+    if (question.exec() == QMessageBox::Yes) {
+        qDebug() << "Yes was clicked";
+        emit proxyStopSerialPort();
+    } else {
+        dfuView->hide();
+    }
+}
+
 void MainView::showConfig()
 {
     qInfo() << "in show config";
@@ -518,6 +558,7 @@ void MainView::closeEvent(QCloseEvent *event)
     cubeView->close();
     connectionView->close();
     dataCtrlView->close();
+    dfuView->close();
     // Notices left open would keep the application running.
     for (QMessageBox *box : { lowQualityBox, magCalibrationBox, magCalibrationSuccessBox })
         box->close();

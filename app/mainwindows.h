@@ -9,6 +9,7 @@ class ChartView;
 class ConnectionView;
 class CubeView;
 class DataCtrlView;
+class DfuView;
 class QAction;
 class QMenu;
 class QMessageBox;
@@ -57,6 +58,7 @@ public slots:
     void logMessageFromThread(QString s);
     void showConeection();
     void disconnection();
+    void showDfu();
     void showConfig();
     void showCubeView();
     void showAccChart();
@@ -76,6 +78,8 @@ public slots:
     void showSerialact();
     void showSerialdis();
     void receiveIsAHRS(bool isAHRS);
+    void dfuSuccess();
+    void dfuFailed();
     void receiveVersion(QString version);
 
 protected:
@@ -103,6 +107,7 @@ private:
     Ui::MainView *ui;
     Task *worker;
     ConnectionView *connectionView;
+    DfuView *dfuView;
     DataCtrlView *dataCtrlView;
     std::array<ChartView *, 4> charts {};
     CubeView *cubeView;
@@ -119,6 +124,7 @@ private:
     QAction *actionGyr;
     QAction *actionEul;
     QAction *actionAllGraphs;
+    QAction *actionDfu;
     QAction *actionConfig;
     QAction *actionIdentify;
     QAction *actionMagCalibration;

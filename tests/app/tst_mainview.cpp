@@ -38,6 +38,10 @@ private slots:
     void goodQualityClosesTheLowQualityNotice();
     void identifyShowsAFreshNoticeEachTime();
     void bleAlertDisconnects();
+    void firmwareUpdateQuestion_data();
+    void firmwareUpdateQuestion();
+    void firmwareUpdateOutcomes_data();
+    void firmwareUpdateOutcomes();
     void consoleKeepsTheLastThousandLines();
     void closingWithoutConnectingEndsAtOnce();
 
@@ -142,10 +146,11 @@ void TestMainView::startsWithOnlyTheAlwaysAvailableActions()
 
     QVERIFY(!action("&Disconnect")->isVisible());
     QVERIFY(!action("&Stop Saving Log")->isVisible());
-    const QStringList expected { "&Connect", "&Version" };
-    QStringList enabled = enabledActions();
-    enabled.removeAll("&Device Firmware Update");
-    QCOMPARE(enabled, expected);
+    const QStringList expected { "&Connect", "&Device Firmware Update", "&Version" };
+    QCOMPARE(enabledActions(), expected);
+    auto *dfu = window->findChild<QMainWindow *>(QStringLiteral("DfuView"));
+    QVERIFY(dfu);
+    QVERIFY(!dfu->isVisible());
     QCOMPARE(MainView::currentFirmwareVersion(), "Not Connected");
 }
 
@@ -404,6 +409,71 @@ void TestMainView::bleAlertDisconnects()
     QCOMPARE(stops.count(), 2);
     QVERIFY(action("&Connect")->isVisible());
     QVERIFY(!action("Identify The Device")->isEnabled());
+}
+
+void TestMainView::firmwareUpdateQuestion_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestMainView::firmwareUpdateQuestion()
+{
+    QFETCH(bool, yes);
+    connectAndIdentify();
+    QSignalSpy stops(window, &MainView::proxyStopSerialPort);
+    auto *dfu = window->findChild<QMainWindow *>(QStringLiteral("DfuView"));
+    bool dfuShownDuringQuestion = false;
+    QString question;
+    onNextModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        question = box->text();
+        dfuShownDuringQuestion = dfu->isVisible();
+        box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    action("&Device Firmware Update")->trigger();
+    QCOMPARE(question, "Do you wish to update the firmware?");
+    QVERIFY(dfuShownDuringQuestion);
+    QCOMPARE(dfu->isVisible(), yes);
+    QCOMPARE(stops.count(), yes ? 1 : 0);
+    // The actions stay as they are until the worker reports the closed port.
+    QVERIFY(action("Identify The Device")->isEnabled());
+}
+
+void TestMainView::firmwareUpdateOutcomes_data()
+{
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    QTest::newRow("success") << true << "DFU Success." << int(QMessageBox::Information);
+    QTest::newRow("failure") << false << "DFU Failed." << int(QMessageBox::Warning);
+}
+
+void TestMainView::firmwareUpdateOutcomes()
+{
+    QFETCH(bool, success);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    QString shownTitle;
+    QString shownText;
+    int shownIcon = -1;
+    onNextModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        shownTitle = box->windowTitle();
+        shownText = box->text();
+        shownIcon = int(box->icon());
+        box->accept();
+    });
+    if (success)
+        window->dfuSuccess();
+    else
+        window->dfuFailed();
+    QCOMPARE(shownTitle, "Device Firmeare Update");
+    QCOMPARE(shownText, text);
+    QCOMPARE(shownIcon, icon);
 }
 
 void TestMainView::consoleKeepsTheLastThousandLines()
