@@ -98,6 +98,9 @@ inline bool isGoodQuality(quint32 qualityStatus)
 // Number texts shared by the console and the data log.
 QString timestampText(float timestamp);
 QString valueText(float value);
+void appendValueText(QString &text, float value);
+// The date and time that begin each console line: "yyyy/MM/dd HH:mm:ss.zzz".
+QString consoleStamp(const QDate &date, const QTime &time);
 
 // The three console lines of one frame, each ending in a line feed.
 QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time);

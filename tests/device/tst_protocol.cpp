@@ -3,6 +3,9 @@
 
 #include <QtTest>
 
+#include <cstring>
+#include <limits>
+
 using namespace zel;
 
 namespace {
@@ -57,6 +60,9 @@ private slots:
     void numberTexts_data();
     void numberTexts();
 
+    void fastNumberTextsMatchQtFormatting();
+    void consoleStampMatchesThePattern_data();
+    void consoleStampMatchesThePattern();
     void versionTexts_data();
     void versionTexts();
     void hexBytes_data();
@@ -258,6 +264,44 @@ void TestProtocol::numberTexts()
     QFETCH(QString, fixed);
     QCOMPARE(timestampText(value), timestamp);
     QCOMPARE(valueText(value), fixed);
+}
+
+void TestProtocol::fastNumberTextsMatchQtFormatting()
+{
+    // The console and data log texts must stay exactly what Qt's 'f', 6
+    // formatting gives, across magnitudes, signs, rounding ties and
+    // non-finite values.
+    QList<float> values { 0.0f, -0.0f, 0.0000005f, -0.0000005f, 0.0000015f, 1e-30f, 123456.789f,
+        -9.81f, 3.4e38f, -3.4e38f, std::numeric_limits<float>::infinity(),
+        -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+        std::numeric_limits<float>::denorm_min() };
+    quint32 state = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        float value;
+        const quint32 bits = (state & 0x807FFFFFu) | (((state >> 23) % 40 + 107) << 23);
+        std::memcpy(&value, &bits, sizeof value);
+        values.append(value);
+    }
+    for (float value : values)
+        QCOMPARE(valueText(value), QString::number(double(value), 'f', 6));
+}
+
+void TestProtocol::consoleStampMatchesThePattern_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QTime>("time");
+    QTest::newRow("padded") << QDate(2026, 1, 2) << QTime(3, 4, 5, 6);
+    QTest::newRow("late") << QDate(1999, 12, 31) << QTime(23, 59, 59, 999);
+    QTest::newRow("far future") << QDate(12026, 1, 2) << QTime(3, 4, 5, 6);
+}
+
+void TestProtocol::consoleStampMatchesThePattern()
+{
+    QFETCH(QDate, date);
+    QFETCH(QTime, time);
+    QCOMPARE(
+        consoleStamp(date, time), date.toString("yyyy/MM/dd ") + time.toString("HH:mm:ss.zzz"));
 }
 
 void TestProtocol::versionTexts_data()

@@ -200,7 +200,7 @@ void TestAppE2E::closingWhileRecordingKeepsEveryRowWhole()
     const recordcheck::LogContents contents = recordcheck::readLog(log);
     QCOMPARE(contents.header, zel::csvHeader());
     QVERIFY(contents.endsWithLineFeed);
-    QVERIFY(contents.rows.size() > 1000);
+    QVERIFY2(contents.rows.size() > 900, qPrintable(QString::number(contents.rows.size())));
     for (const QByteArray &row : contents.rows)
         QCOMPARE(row.count(','), 16);
     QVERIFY(recordcheck::runStart(recordcheck::expectedRows(simRecord), contents.rows) >= 0);
