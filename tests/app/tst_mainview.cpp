@@ -6,6 +6,7 @@
 #include "mainwindows.h"
 #include "modal.h"
 #include "task.h"
+#include "uihelpers.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -46,7 +47,7 @@ private slots:
     void closingWithoutConnectingEndsAtOnce();
 
 private:
-    QAction *action(const QString &text) const;
+    QAction *action(const QString &text) const { return findAction(window, text); }
     QStringList enabledActions() const;
     static QMessageBox *visibleBox(const QString &title);
     static QList<QWidget *> graphWindows();
@@ -68,16 +69,6 @@ void TestMainView::cleanup()
     window->close();
     delete window;
     window = nullptr;
-}
-
-QAction *TestMainView::action(const QString &text) const
-{
-    const auto actions = window->findChildren<QAction *>();
-    for (QAction *a : actions) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
 }
 
 QStringList TestMainView::enabledActions() const
@@ -302,12 +293,7 @@ void TestMainView::disconnectionEndsARecording()
     connectAndIdentify();
     QTemporaryDir dir;
     const QString path = dir.filePath("run.csv");
-    onNextModal([path](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(dialog);
-        dialog->selectFile(path);
-        static_cast<QDialog *>(dialog)->accept();
-    });
+    chooseFileInNextDialog(path);
     action("&Start Saving Log")->trigger();
     QVERIFY(action("&Stop Saving Log")->isVisible());
 

@@ -8,6 +8,7 @@
 #include "simprocess.h"
 #include "task.h"
 #include "uarttask.h"
+#include "uihelpers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,7 +34,7 @@ private:
     void startTool(const QStringList &simArguments, const QString &portPath = QString());
     void pressConnect(const QString &baudRate = QStringLiteral("115200"));
     void startRecording(const QString &path);
-    QAction *action(const QString &text) const;
+    QAction *action(const QString &text) const { return findAction(window, text); }
     int samples() const { return sampleCount; }
 
     SimProcess sim;
@@ -77,24 +78,9 @@ void TestAppE2E::pressConnect(const QString &baudRate)
 
 void TestAppE2E::startRecording(const QString &path)
 {
-    onNextModal([path](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(dialog);
-        dialog->selectFile(path);
-        static_cast<QDialog *>(dialog)->accept();
-    });
+    chooseFileInNextDialog(path);
     action("&Start Saving Log")->trigger();
     QVERIFY(action("&Stop Saving Log")->isVisible());
-}
-
-QAction *TestAppE2E::action(const QString &text) const
-{
-    const auto actions = window->findChildren<QAction *>();
-    for (QAction *a : actions) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
 }
 
 void TestAppE2E::connectStreamRecordAndDisconnect()

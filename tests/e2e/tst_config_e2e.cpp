@@ -7,6 +7,7 @@
 #include "recordcheck.h"
 #include "simprocess.h"
 #include "task.h"
+#include "uihelpers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -23,7 +24,7 @@ private slots:
     void configurationRoundTripsThroughTheModule();
 
 private:
-    QAction *action(const QString &text) const;
+    QAction *action(const QString &text) const { return findAction(window, text); }
     QComboBox *box(const char *name) const { return window->findChild<QComboBox *>(name); }
     QPushButton *configButton(const QString &text) const;
     void recordRows(const QString &path, int rows);
@@ -45,16 +46,6 @@ void TestConfigE2E::cleanup()
     qunsetenv("ZEL_EXTRA_PORTS");
 }
 
-QAction *TestConfigE2E::action(const QString &text) const
-{
-    const auto actions = window->findChildren<QAction *>();
-    for (QAction *a : actions) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
-}
-
 QPushButton *TestConfigE2E::configButton(const QString &text) const
 {
     auto *config = window->findChild<QMainWindow *>("DataCtrlView");
@@ -68,12 +59,7 @@ QPushButton *TestConfigE2E::configButton(const QString &text) const
 
 void TestConfigE2E::recordRows(const QString &path, int rows)
 {
-    onNextModal([path](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(dialog);
-        dialog->selectFile(path);
-        static_cast<QDialog *>(dialog)->accept();
-    });
+    chooseFileInNextDialog(path);
     action("&Start Saving Log")->trigger();
     const int start = samples;
     QTRY_VERIFY_WITH_TIMEOUT(samples > start + rows, 20000);
