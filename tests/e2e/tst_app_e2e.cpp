@@ -114,7 +114,7 @@ void TestAppE2E::connectStreamRecordAndDisconnect()
 
     const recordcheck::LogContents contents = recordcheck::readLog(log);
     QCOMPARE(contents.header, zel::csvHeader());
-    QVERIFY(contents.rows.size() >= 200);
+    QVERIFY2(contents.rows.size() > 100, qPrintable(QString::number(contents.rows.size())));
     QVERIFY(recordcheck::runStart(recordcheck::expectedRows(simRecord), contents.rows) >= 0);
 
     // And a new connection from the dialog streams again.
