@@ -1,6 +1,7 @@
 // zel-sim: the sensor module on a pseudo-terminal, for tests and demos.
 //
-// Standard output: the port path on the first line, then one line per event.
+// Standard output: the port path on the first line, then one line per event
+// (the firmware-update service's start with "dfu-", see SimulatedModule).
 // Standard input: control lines (ble, silence SEC, garbage N, hangup, quit).
 
 #include "ptyserver.h"

@@ -328,6 +328,20 @@ void ModuleModel::silence(double seconds, qint64 nowUs)
     clearLine();
 }
 
+void ModuleModel::restartFirmware(const ApplicationVersion &firmware, qint64 nowUs)
+{
+    m_clockUs = std::max(m_clockUs, nowUs);
+    clearLine();
+    m_wire.clear();
+    m_rx.clear();
+    m_lineEpochUs = m_clockUs;
+    m_sentInEpoch = 0;
+    m_nextSampleUs = m_clockUs + odrPeriodUs(m_dataCtrl.at(OdrCodeByte));
+    m_rebootEndUs = m_clockUs + rebootQuietUs;
+    m_calibrationEndUs = -1;
+    m_options.firmware = firmware;
+}
+
 QStringList ModuleModel::takeEvents()
 {
     QStringList events;

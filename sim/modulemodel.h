@@ -85,6 +85,11 @@ public:
     void sendBleNotice(qint64 nowUs);
     void sendGarbage(int count, qint64 nowUs);
     void silence(double seconds, qint64 nowUs);
+    // Starts the application firmware afresh, as the update service's reset
+    // does: what was on the line or half received is gone, the stream picks
+    // up after the boot's quiet time without making up for the time the
+    // application was away, and the stored configuration stays.
+    void restartFirmware(const ApplicationVersion &firmware, qint64 nowUs);
 
     // Happenings since the last call, one line each (see the executable's
     // standard output).
@@ -97,6 +102,7 @@ public:
     float magField() const { return m_magField; }
     int uartBaud() const { return m_uartBaud; }
     int hostBaud() const { return m_hostBaud; }
+    ApplicationVersion firmware() const { return m_options.firmware; }
     quint32 qualityAt(qint64 nowUs) const;
 
 private:

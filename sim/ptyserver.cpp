@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -75,7 +76,7 @@ QString systemError(const char *what)
 PtyServer::PtyServer(const SimOptions &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
-    , m_model(options.module)
+    , m_module(options.module, options.update)
 {
     m_tick.setTimerType(Qt::PreciseTimer);
     m_tick.setInterval(tickMs);
@@ -126,18 +127,28 @@ void PtyServer::control(const QString &line)
         return;
     const QString command = words.first();
     bool ok = words.size() == 1;
+    ModuleModel &application = m_module.application();
+    const qint64 nowUs = nowNs() / 1000;
+    const bool applicationCommand = command == QLatin1String("ble")
+        || command == QLatin1String("silence") || command == QLatin1String("garbage");
+    if (applicationCommand && m_module.inUpdateService()) {
+        // Those are the application firmware's doing, and it is not running.
+        std::fprintf(
+            stderr, "zel-sim: update service running, ignoring '%s'\n", qPrintable(line.trimmed()));
+        return;
+    }
     if (command == QLatin1String("ble") && ok) {
-        m_model.sendBleNotice(nowUs());
+        application.sendBleNotice(nowUs);
     } else if (command == QLatin1String("silence") && words.size() == 2) {
         const double seconds = words.at(1).toDouble(&ok);
         if (ok && std::isfinite(seconds) && seconds >= 0)
-            m_model.silence(seconds, nowUs());
+            application.silence(seconds, nowUs);
         else
             ok = false;
     } else if (command == QLatin1String("garbage") && words.size() == 2) {
         const int count = words.at(1).toInt(&ok);
         if (ok && count >= 0)
-            m_model.sendGarbage(count, nowUs());
+            application.sendGarbage(count, nowUs);
         else
             ok = false;
     } else if (command == QLatin1String("hangup") && ok) {
@@ -149,7 +160,7 @@ void PtyServer::control(const QString &line)
     }
     if (!ok)
         std::fprintf(stderr, "zel-sim: ignoring control line '%s'\n", qPrintable(line.trimmed()));
-    flushModelEvents();
+    flushModuleEvents();
 }
 
 void PtyServer::stop()
@@ -163,24 +174,27 @@ void PtyServer::stop()
     m_record.close();
 }
 
-qint64 PtyServer::nowUs() const
+qint64 PtyServer::nowNs() const
 {
-    return m_clock.nsecsElapsed() / 1000;
+    return m_clock.nsecsElapsed();
 }
 
 void PtyServer::tick()
 {
-    const qint64 now = nowUs();
-    syncHostBaud();
-    const QByteArray out = m_model.transmit(now);
-    const QList<QByteArray> frames = m_model.takeSentSensorFrames();
+    // What the host has written counts before what the module sends next:
+    // its request may change what that is.
+    readFromHost();
+    // The update service paces its answers itself: what it hands over is
+    // due now.
+    const QByteArray out = m_module.transmit(nowNs());
+    const QList<QByteArray> frames = m_module.takeSentSensorFrames();
     // While the port is gone the module talks to nobody, so nothing counts
     // as sent.
     if (m_master >= 0) {
         writeToHost(out);
         recordFrames(frames);
     }
-    flushModelEvents();
+    flushModuleEvents();
 }
 
 void PtyServer::readFromHost()
@@ -193,9 +207,9 @@ void PtyServer::readFromHost()
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n <= 0)
             break;
-        m_model.receive(QByteArray(buffer, int(n)), nowUs());
+        m_module.receive(QByteArray(buffer, int(n)), nowNs());
     }
-    flushModelEvents();
+    flushModuleEvents();
 }
 
 void PtyServer::syncHostBaud()
@@ -205,13 +219,32 @@ void PtyServer::syncHostBaud()
     termios settings;
     if (tcgetattr(m_slave, &settings) != 0)
         return;
-    m_model.setHostBaud(baudFromSpeed(cfgetospeed(&settings)), nowUs());
+    m_module.setHostBaud(baudFromSpeed(cfgetospeed(&settings)), nowNs());
 }
 
-void PtyServer::flushModelEvents()
+void PtyServer::flushModuleEvents()
 {
-    for (const QString &line : m_model.takeEvents())
+    // The image is on disk before the line that reports it goes out, so a
+    // reader of the line can compare it at once.
+    saveInstalledImage();
+    for (const QString &line : m_module.takeEvents())
         emit eventLine(line);
+}
+
+void PtyServer::saveInstalledImage()
+{
+    if (m_module.installCount() == m_imagesSaved)
+        return;
+    m_imagesSaved = m_module.installCount();
+    if (m_options.dfuImagePath.isEmpty())
+        return;
+    QSaveFile file(m_options.dfuImagePath);
+    const QByteArray image = m_module.installedImage();
+    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit()) {
+        std::fprintf(stderr, "zel-sim: cannot write %s: %s\n", qPrintable(m_options.dfuImagePath),
+            qPrintable(file.errorString()));
+        emit eventLine(QStringLiteral("dfu-image-error"));
+    }
 }
 
 void PtyServer::writeToHost(const QByteArray &bytes)
@@ -260,8 +293,9 @@ bool PtyServer::openPty(QString *error)
     if (tcgetattr(slave, &settings) == 0) {
         cfmakeraw(&settings);
         settings.c_cflag |= CLOCAL | CREAD;
-        cfsetispeed(&settings, speedFromBaud(m_model.uartBaud()));
-        cfsetospeed(&settings, speedFromBaud(m_model.uartBaud()));
+        const speed_t speed = speedFromBaud(m_module.application().uartBaud());
+        cfsetispeed(&settings, speed);
+        cfsetospeed(&settings, speed);
         tcsetattr(slave, TCSANOW, &settings);
     }
     fcntl(master, F_SETFD, FD_CLOEXEC);

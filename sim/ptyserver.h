@@ -1,7 +1,7 @@
 #pragma once
 
-#include "modulemodel.h"
 #include "simoptions.h"
+#include "simulatedmodule.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,10 +13,11 @@ class QSocketNotifier;
 
 namespace zel::sim {
 
-// Puts the module model behind a pseudo-terminal in real time. The host opens
-// the slave end as if it were the USB-to-UART bridge; the server feeds the
-// master end's input to the model, writes the model's paced output back, and
-// follows the line rate the host sets on the slave.
+// Puts the simulated module behind a pseudo-terminal in real time. The host
+// opens the slave end as if it were the USB-to-UART bridge; the server feeds
+// the master end's input to the module, writes the module's paced output
+// back, and follows the line rate the host sets on the slave. The same
+// terminal serves the application firmware and the update service.
 class PtyServer : public QObject
 {
     Q_OBJECT
@@ -39,11 +40,12 @@ signals:
     void quitRequested();
 
 private:
-    qint64 nowUs() const;
+    qint64 nowNs() const;
     void tick();
     void readFromHost();
     void syncHostBaud();
-    void flushModelEvents();
+    void flushModuleEvents();
+    void saveInstalledImage();
     void writeToHost(const QByteArray &bytes);
     void recordFrames(const QList<QByteArray> &frames);
     bool openPty(QString *error);
@@ -54,7 +56,8 @@ private:
     void reappear();
 
     SimOptions m_options;
-    ModuleModel m_model;
+    SimulatedModule m_module;
+    int m_imagesSaved = 0;
     QElapsedTimer m_clock;
     QTimer m_tick;
     QFile m_record;

@@ -1,6 +1,8 @@
 #include "simoptions.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace zel::sim {
@@ -46,6 +48,21 @@ bool parseFirmware(const QString &text, ApplicationVersion *version)
     return true;
 }
 
+bool set(bool *setting, bool value = true)
+{
+    *setting = value;
+    return true;
+}
+
+// The hello faults exclude each other; false when another one is set.
+bool setHello(UpdateFaults *faults, UpdateFaults::Hello hello)
+{
+    if (faults->hello != UpdateFaults::Hello::Answer && faults->hello != hello)
+        return false;
+    faults->hello = hello;
+    return true;
+}
+
 } // namespace
 
 QString usageText()
@@ -72,6 +89,19 @@ QString usageText()
         "  --record FILE             append every sensor frame sent to FILE\n"
         "  --exit-after SEC          exit after SEC s\n"
         "  --seed N                  seed for noise and garbage (1)\n"
+        "Firmware update: the update hello at 921600 baud switches to the update service\n"
+        "until its reset restarts the application firmware.\n"
+        "  --dfu-image FILE          write each image an update installs to FILE\n"
+        "  --dfu-next-version X.Y.Z  version an update installs (next minor version)\n"
+        "  --dfu-no-hello            leave the hello unanswered\n"
+        "  --dfu-wrong-hello         answer the hello with a response of type 5\n"
+        "  --dfu-short-hello         answer the hello with 64 bytes\n"
+        "  --dfu-refuse-descriptor   refuse the OTA descriptor\n"
+        "  --dfu-refuse-update       refuse the update command\n"
+        "  --dfu-refuse-chunk K      refuse data chunk K, counted from 0\n"
+        "  --dfu-stop-after-chunk K  answer nothing after data chunk K\n"
+        "  --dfu-long-gap N          50 ms of silence inside the answer to message N (0: hello)\n"
+        "  --dfu-split-answers       send every answer in pieces with short silences\n"
         "Standard input: ble | silence SEC | garbage N | hangup | quit\n");
 }
 
@@ -107,17 +137,35 @@ ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, Q
         const auto invalid
             = [&]() { return fail(QStringLiteral("invalid value for %1: '%2'").arg(name, value)); };
 
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        if (name == QLatin1String("--help") || name == QLatin1String("-h"))
             return ParseResult::Help;
-        } else if (name == QLatin1String("--short-version")) {
+
+        using Hello = UpdateFaults::Hello;
+        UpdateFaults &faults = parsed.update.faults;
+        // Options that take no value, and what each one sets.
+        const std::pair<QLatin1String, std::function<bool()>> flags[] = {
+            { QLatin1String("--short-version"), [&] { return set(&module.shortVersionReply); } },
+            { QLatin1String("--no-version-reply"),
+                [&] { return set(&module.answerVersionRequest, false); } },
+            { QLatin1String("--dfu-no-hello"), [&] { return setHello(&faults, Hello::Silent); } },
+            { QLatin1String("--dfu-wrong-hello"),
+                [&] { return setHello(&faults, Hello::WrongType); } },
+            { QLatin1String("--dfu-short-hello"),
+                [&] { return setHello(&faults, Hello::WrongLength); } },
+            { QLatin1String("--dfu-refuse-descriptor"),
+                [&] { return set(&faults.refuseDescriptor); } },
+            { QLatin1String("--dfu-refuse-update"),
+                [&] { return set(&faults.refuseUpdateCommand); } },
+            { QLatin1String("--dfu-split-answers"), [&] { return set(&faults.splitAnswers); } },
+        };
+        const auto flag = std::find_if(std::begin(flags), std::end(flags),
+            [&](const auto &entry) { return name == entry.first; });
+        if (flag != std::end(flags)) {
             if (hasInlineValue)
                 return fail(QStringLiteral("%1 takes no value").arg(name));
-            module.shortVersionReply = true;
-            continue;
-        } else if (name == QLatin1String("--no-version-reply")) {
-            if (hasInlineValue)
-                return fail(QStringLiteral("%1 takes no value").arg(name));
-            module.answerVersionRequest = false;
+            if (!flag->second())
+                return fail(QStringLiteral("only one of --dfu-no-hello, --dfu-wrong-hello and "
+                                           "--dfu-short-hello can be given"));
             continue;
         }
 
@@ -139,6 +187,11 @@ ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, Q
             QStringLiteral("--record"),
             QStringLiteral("--exit-after"),
             QStringLiteral("--seed"),
+            QStringLiteral("--dfu-image"),
+            QStringLiteral("--dfu-next-version"),
+            QStringLiteral("--dfu-refuse-chunk"),
+            QStringLiteral("--dfu-stop-after-chunk"),
+            QStringLiteral("--dfu-long-gap"),
         };
         if (!valued.contains(name))
             return fail(QStringLiteral("unknown argument '%1'").arg(arguments.at(i)));
@@ -210,6 +263,24 @@ ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, Q
             bool ok = false;
             module.seed = value.toULongLong(&ok);
             if (!ok)
+                return invalid();
+        } else if (name == QLatin1String("--dfu-image")) {
+            if (value.isEmpty())
+                return invalid();
+            parsed.dfuImagePath = value;
+        } else if (name == QLatin1String("--dfu-next-version")) {
+            if (!parseFirmware(value, &parsed.update.nextFirmware))
+                return invalid();
+            parsed.update.hasNextFirmware = true;
+        } else if (name == QLatin1String("--dfu-refuse-chunk")) {
+            if (!parseInt(value, 0, std::numeric_limits<int>::max(), &faults.refuseChunk))
+                return invalid();
+        } else if (name == QLatin1String("--dfu-stop-after-chunk")) {
+            if (!parseInt(
+                    value, 0, std::numeric_limits<int>::max(), &faults.stopAnsweringAfterChunk))
+                return invalid();
+        } else if (name == QLatin1String("--dfu-long-gap")) {
+            if (!parseInt(value, 0, std::numeric_limits<int>::max(), &faults.longGapInAnswer))
                 return invalid();
         }
     }

@@ -1,17 +1,20 @@
 #pragma once
 
 #include "modulemodel.h"
+#include "simulatedmodule.h"
 
 #include <QString>
 #include <QStringList>
 
 namespace zel::sim {
 
-// Everything the zel-sim command line can set: the module itself and the
-// faults of the port around it.
+// Everything the zel-sim command line can set: the module itself, its
+// update service and the faults of the port around it.
 struct SimOptions
 {
     ModuleOptions module;
+    UpdateOptions update;
+    QString dfuImagePath; // where each installed image is written
     double hangupAfterSeconds = -1; // negative: never
     QString linkPath;
     double reappearAfterSeconds = -1; // negative: the port stays away

@@ -436,6 +436,7 @@ void UpdateService::note(const QString &event)
     if (eventLog.size() >= eventLimit)
         eventLog.removeFirst();
     eventLog.append(event);
+    ++eventsNoted;
 }
 
 } // namespace zel::sim

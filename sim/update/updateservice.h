@@ -128,6 +128,9 @@ public:
 
     // One line for each message handled and each answer withheld.
     QStringList events() const { return eventLog; }
+    // Lines noted since construction, including those the log has let go:
+    // a reader that remembers this count knows which lines are new to it.
+    qint64 eventCount() const { return eventsNoted; }
     qint64 bytesReceived() const { return received; }
     qint64 bytesAnswered() const { return answered; }
 
@@ -188,6 +191,7 @@ private:
     int resets = 0;
 
     QStringList eventLog;
+    qint64 eventsNoted = 0;
     qint64 received = 0;
     qint64 answered = 0;
 };

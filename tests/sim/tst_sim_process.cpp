@@ -326,6 +326,12 @@ void TestSimProcess::badOptionsExitWithUsage_data()
     QTest::newRow("missing value") << QStringList { "--garbage-bytes" };
     QTest::newRow("unknown option") << QStringList { "--bogus" };
     QTest::newRow("stray argument") << QStringList { "port" };
+    QTest::newRow("negative chunk") << QStringList { "--dfu-refuse-chunk", "-1" };
+    QTest::newRow("message number not a number") << QStringList { "--dfu-long-gap", "x" };
+    QTest::newRow("two hello faults") << QStringList { "--dfu-no-hello", "--dfu-wrong-hello" };
+    QTest::newRow("flag with a value") << QStringList { "--dfu-split-answers=yes" };
+    QTest::newRow("next version too big") << QStringList { "--dfu-next-version", "1.16.0" };
+    QTest::newRow("image file missing") << QStringList { "--dfu-image" };
 }
 
 void TestSimProcess::badOptionsExitWithUsage()
