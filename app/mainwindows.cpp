@@ -64,7 +64,9 @@ MainView::MainView(QWidget *parent)
     QSurfaceFormat::setDefaultFormat(format);
 
     connectionView = new ConnectionView(this, worker);
+    connectionView->setWindowIcon(QIcon(launcherIcon));
     dataCtrlView = new DataCtrlView(this);
+    dataCtrlView->setWindowIcon(QIcon(launcherIcon));
     dataCtrlView->hide();
     dfuView = new DfuView(this);
     dfuView->setWindowIcon(QIcon(launcherIcon));
