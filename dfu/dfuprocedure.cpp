@@ -85,7 +85,13 @@ DfuOutcome runOnOpenPort(QSerialPort &port, const QString &fileName, DfuProcedur
 {
     DfuLink link(port, [&sink](const QString &text) { sink.appendLog(text); });
 
-    const HelloVerdict hello = judgeHelloResponse(link.send_message(helloBody()));
+    const QByteArray response = link.send_message(helloBody());
+    const QByteArray answer = helloAnswerWithin(response);
+    if (answer.size() != response.size())
+        sink.appendLog(QStringLiteral("ignored %1 bytes of the module's data stream before its "
+                                      "answer")
+                           .arg(response.size() - answer.size()));
+    const HelloVerdict hello = judgeHelloResponse(answer);
     for (const QString &line : hello.logLines)
         sink.appendLog(line);
     if (!hello.accepted)

@@ -178,6 +178,14 @@ HelloVerdict judgeHelloResponse(const QByteArray &response)
     return verdict;
 }
 
+QByteArray helloAnswerWithin(const QByteArray &response)
+{
+    if (response.size() <= helloResponseSize)
+        return response;
+    const QByteArray tail = response.right(helloResponseSize);
+    return responseType(tail) == HelloResponse ? tail : response;
+}
+
 qint64 updatesNeeded(qint64 imageLength)
 {
     if (imageLength <= 0)

@@ -90,6 +90,13 @@ struct HelloVerdict
 };
 HelloVerdict judgeHelloResponse(const QByteArray &response);
 
+// The greeting's answer within what came back. A module that streamed its
+// sensor data until the greeting reached it may have sent the start of a
+// frame first; a longer response whose last 88 bytes are a hello response
+// (type 1) is taken as that answer. Anything else comes back unchanged, to
+// be judged as it is.
+QByteArray helloAnswerWithin(const QByteArray &response);
+
 // One data chunk of an image and the progress the bar shows once the module
 // has acknowledged it.
 struct ChunkPlan

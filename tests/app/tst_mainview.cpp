@@ -266,7 +266,7 @@ void TestMainView::recordingStartsOnlyWithAFile()
             QVERIFY(box);
             box->button(QMessageBox::Yes)->click();
         });
-        dialog->selectFile(path);
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
         static_cast<QDialog *>(dialog)->accept();
     });
     action("&Start Saving Log")->trigger();

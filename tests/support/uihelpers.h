@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QtTest>
 
 // The action with the given text among the widget's descendants.
@@ -26,7 +27,11 @@ inline void chooseFileInNextDialog(const QString &path)
     onNextModal([path](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         QVERIFY(dialog);
-        dialog->selectFile(path);
+        // Typed into the name field as a user would: selecting the file
+        // does nothing while that field has the focus.
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(path);
         static_cast<QDialog *>(dialog)->accept();
     });
 }

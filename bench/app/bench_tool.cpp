@@ -1,0 +1,421 @@
+// The whole tool under the module's fastest stream: its main window in this
+// process, the module simulator at 500 Hz and 921600 baud on a
+// pseudo-terminal. Reports the CPU the tool takes with the graph windows
+// shut and with all of them open, how often the windows redraw, frames
+// received against frames sent (a backlog would show as a shortfall), the
+// resident memory over a long stream, and a firmware update's wall time
+// through the simulator against what the line itself allows.
+//
+//   bench_tool [seconds per phase (15)] [seconds of long stream (60)]
+//
+// Prints figures, with one "RESULT name value" line for each headline
+// figure; never fails.
+
+#include "dfuprocedure.h"
+#include "dfuprotocol.h"
+#include "mainwindows.h"
+#include "procstats.h"
+#include "simprocess.h"
+#include "task.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QOpenGLWidget>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QtCharts/QChartView>
+
+#include <functional>
+
+namespace {
+
+constexpr int streamRateHz = 500;
+constexpr double lineBytesPerSecond = 921600 / 10.0;
+
+QTextStream out(stdout);
+
+void result(const char *name, double value, int decimals = 1)
+{
+    out << "RESULT " << name << ' ' << QString::number(value, 'f', decimals) << '\n';
+    out.flush();
+}
+
+// Turns the event loop in short steps until `condition` holds or the time
+// is up; the stream keeps the queue busy, so no single turn may be long.
+bool spinUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QEventLoop turn;
+        QTimer::singleShot(10, &turn, &QEventLoop::quit);
+        turn.exec();
+    }
+    return true;
+}
+
+QAction *findAction(const MainView &window, const QString &text)
+{
+    const auto actions = window.findChildren<QAction *>();
+    for (QAction *action : actions) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+struct Counters
+{
+    int samples = 0;
+    int consoleTexts = 0;
+    int cubeFrames = 0;
+    int timerTicks = 0;
+    PaintCounter chartPaints;
+    // Runs on every sample, on the GUI thread.
+    std::function<void()> onSample;
+};
+
+struct Snapshot
+{
+    double wall = 0;
+    double cpu = 0;
+    qint64 received = 0;
+    qint64 sent = 0;
+    int consoleTexts = 0;
+    int chartPaints = 0;
+    int cubeFrames = 0;
+    int timerTicks = 0;
+    qint64 resident = 0;
+};
+
+struct Phase
+{
+    double wall = 0;
+    double cpu = 0;
+    qint64 received = 0;
+    qint64 sent = 0;
+    int consoleTexts = 0;
+    int chartPaints = 0;
+    int cubeFrames = 0;
+    int timerTicks = 0;
+    qint64 residentStart = 0;
+    qint64 residentEnd = 0;
+};
+
+qint64 framesSent(const QString &record)
+{
+    return QFileInfo(record).size() / zel::sensorFrameLength;
+}
+
+Snapshot snapshot(const Counters &counters, const QString &record, const QElapsedTimer &clock)
+{
+    Snapshot now;
+    now.wall = clock.nsecsElapsed() / 1e9;
+    now.cpu = procstats::cpuSeconds();
+    now.received = counters.samples;
+    now.sent = framesSent(record);
+    now.consoleTexts = counters.consoleTexts;
+    now.chartPaints = counters.chartPaints.paints;
+    now.cubeFrames = counters.cubeFrames;
+    now.timerTicks = counters.timerTicks;
+    now.resident = procstats::residentBytes();
+    return now;
+}
+
+Phase between(const Snapshot &from, const Snapshot &to)
+{
+    Phase phase;
+    phase.wall = to.wall - from.wall;
+    phase.cpu = to.cpu - from.cpu;
+    phase.received = to.received - from.received;
+    phase.sent = to.sent - from.sent;
+    phase.consoleTexts = to.consoleTexts - from.consoleTexts;
+    phase.chartPaints = to.chartPaints - from.chartPaints;
+    phase.cubeFrames = to.cubeFrames - from.cubeFrames;
+    phase.timerTicks = to.timerTicks - from.timerTicks;
+    phase.residentStart = from.resident;
+    phase.residentEnd = to.resident;
+    return phase;
+}
+
+// Streams for the marks given in seconds and returns one phase per mark.
+// The marks are taken on the sample path, not by a timer: a GUI thread
+// that cannot keep up never gets to its timers, and then only the samples
+// still come through. After the last mark `atEnd` runs there too.
+QVector<Phase> measure(Counters &counters, const QString &record, const QVector<int> &marks,
+    const std::function<void()> &atEnd = {})
+{
+    QElapsedTimer clock;
+    clock.start();
+    QVector<Snapshot> taken { snapshot(counters, record, clock) };
+    bool done = false;
+    counters.onSample = [&] {
+        if (done || clock.elapsed() < marks.at(taken.size() - 1) * 1000)
+            return;
+        taken.append(snapshot(counters, record, clock));
+        if (taken.size() > marks.size()) {
+            done = true;
+            if (atEnd)
+                atEnd();
+        }
+    };
+    spinUntil([&] { return done; }, marks.last() * 4000 + 60000);
+    counters.onSample = nullptr;
+    QVector<Phase> phases;
+    for (int i = 1; i < taken.size(); ++i)
+        phases.append(between(taken.at(i - 1), taken.at(i)));
+    return phases;
+}
+
+void report(const char *title, const Phase &phase, bool graphs)
+{
+    out << title << " (" << QString::number(phase.wall, 'f', 1) << " s):\n"
+        << "  CPU " << QString::number(100 * phase.cpu / phase.wall, 'f', 1)
+        << " % of one core (all threads of the tool)\n"
+        << "  frames sent " << QString::number(phase.sent / phase.wall, 'f', 1) << " /s, received "
+        << QString::number(phase.received / phase.wall, 'f', 1) << " /s ("
+        << QString::number(phase.sent ? 100.0 * phase.received / phase.sent : 0, 'f', 1) << " %)\n"
+        << "  console appends " << QString::number(phase.consoleTexts / phase.wall, 'f', 1)
+        << " /s; a 100 ms timer fired " << QString::number(phase.timerTicks / phase.wall, 'f', 1)
+        << " /s of 10 /s\n";
+    if (graphs) {
+        out << "  chart redraws " << QString::number(phase.chartPaints / phase.wall / 4, 'f', 1)
+            << " /s per chart, cube frames "
+            << QString::number(phase.cubeFrames / phase.wall, 'f', 1) << " /s\n";
+    }
+    out.flush();
+}
+
+class QuietSink : public zel::dfu::DfuProcedureSink
+{
+public:
+    void appendLog(const QString &text) override { lastLine = text; }
+    void clearLog() override { }
+    void setProgress(int value) override { bar = value; }
+    int progress() const override { return bar; }
+    void updateInterrupted() override { }
+    void fileOpenFailed(const QString &) override { }
+
+    QString lastLine;
+    int bar = 0;
+};
+
+QByteArray firmwareImage(qint64 length)
+{
+    QByteArray image(int(length), '\0');
+    quint32 state = 0x9E3779B9;
+    for (char &byte : image) {
+        state = state * 1664525u + 1013904223u;
+        byte = char(state >> 24);
+    }
+    return image;
+}
+
+// The update's pace as the line sets it: every byte of both directions at
+// 921600 baud, plus the quiet gap that ends each response.
+double wireModelSeconds(qint64 imageLength)
+{
+    const QVector<zel::dfu::ChunkPlan> chunks = zel::dfu::planChunks(imageLength);
+    const int ackLength = 20;
+    const int helloResponseLength = 88;
+    qint64 toModule = 8 + 12 + 20 + 12; // hello, descriptor, update command, reset
+    for (const zel::dfu::ChunkPlan &chunk : chunks)
+        toModule += chunk.length + 12;
+    const int exchanges = 4 + chunks.size();
+    const qint64 toHost = helloResponseLength + qint64(exchanges - 1) * ackLength;
+    return double(toModule + toHost) / lineBytesPerSecond
+        + exchanges * zel::dfu::responseQuietGapMs / 1000.0;
+}
+
+void benchFirmwareUpdate(const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/largest.bin");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(firmwareImage(zel::dfu::updateSize)) != zel::dfu::updateSize) {
+        out << "firmware update: cannot write the image\n";
+        return;
+    }
+    file.close();
+    const double model = wireModelSeconds(zel::dfu::updateSize);
+    out << "firmware update of " << zel::dfu::updateSize
+        << " bytes through the simulator's update service at 921600 baud:\n"
+        << "  wire model " << QString::number(model, 'f', 3) << " s\n";
+    double best = 0;
+    double sum = 0;
+    int runs = 0;
+    for (int run = 1; run <= 3; ++run) {
+        SimProcess sim;
+        // Output off: a quiet line until the update's greeting.
+        if (!sim.start({ "--output", "off" })) {
+            out << "  the simulator did not start\n";
+            return;
+        }
+        QSerialPort port;
+        QuietSink sink;
+        QElapsedTimer wall;
+        wall.start();
+        const zel::dfu::DfuOutcome outcome
+            = zel::dfu::runFirmwareUpdate(port, sim.portPath(), path, sink);
+        const double seconds = wall.nsecsElapsed() / 1e9;
+        const bool installed = !sim.waitForEvent(QStringLiteral("dfu-installed"), 5000).isEmpty();
+        out << "  run " << run << ": " << QString::number(seconds, 'f', 3) << " s, "
+            << QString::number(seconds / model, 'f', 3) << " x the model, "
+            << (outcome == zel::dfu::DfuOutcome::Succeeded && installed
+                       ? QStringLiteral("installed")
+                       : QStringLiteral("did not succeed: ") + sink.lastLine)
+            << '\n';
+        if (outcome == zel::dfu::DfuOutcome::Succeeded) {
+            best = runs == 0 ? seconds : qMin(best, seconds);
+            sum += seconds;
+            ++runs;
+        }
+    }
+    out.flush();
+    if (runs > 0) {
+        result("dfu_wall_s", sum / runs, 3);
+        result("dfu_model_s", model, 3);
+        result("dfu_ratio", sum / runs / model, 3);
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The per-chunk and per-reply diagnostics would swamp the figures.
+    qputenv("QT_LOGGING_RULES", "default.debug=false;default.info=false");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        out << "bench_tool: needs an X server (run it under xvfb-run)\n";
+        return 0;
+    }
+    Q_INIT_RESOURCE(resources);
+    QApplication app(argc, argv);
+    const int phaseSeconds = argc > 1 ? qMax(2, QString(argv[1]).toInt()) : 15;
+    const int longSeconds = argc > 2 ? qMax(phaseSeconds, QString(argv[2]).toInt()) : 60;
+    if (qEnvironmentVariableIsEmpty("ZEL_SIM"))
+        qputenv("ZEL_SIM", (QCoreApplication::applicationDirPath() + "/zel-sim").toLocal8Bit());
+
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("sent.bin"));
+    SimProcess sim;
+    if (!dir.isValid() || !sim.start({ "--odr", "4", "--baud", "921600", "--record", record })) {
+        out << "bench_tool: the simulator did not start (ZEL_SIM=" << qgetenv("ZEL_SIM") << ")\n";
+        return 0;
+    }
+    qputenv("ZEL_EXTRA_PORTS", (sim.portPath() + "=Enhanced module simulator").toLocal8Bit());
+
+    auto *window = new MainView;
+    window->show();
+    Counters counters;
+    QObject::connect(window->deviceWorker(), &Task::sendAcc, window, [&] {
+        ++counters.samples;
+        if (counters.onSample)
+            counters.onSample();
+    });
+    QObject::connect(window->deviceWorker(), &Task::signalLogMessage, window,
+        [&](const QString &text) { counters.consoleTexts += !text.isEmpty(); });
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++counters.timerTicks; });
+    ticker.start(100);
+
+    window->findChild<QComboBox *>(QStringLiteral("comboBox_2"))->setCurrentText("921600");
+    window->findChild<QPushButton *>(QStringLiteral("pushButton_2"))->click();
+    QAction *allGraphs = findAction(*window, QStringLiteral("&Open/Close All Graphs"));
+    if (!spinUntil([&] { return allGraphs->isEnabled(); }, 20000)) {
+        out << "bench_tool: the tool did not connect to the simulator\n";
+        return 0;
+    }
+    out << "the tool against the simulator at " << streamRateHz << " Hz, 921600 baud\n";
+    spinUntil([&] { return counters.samples >= 2 * streamRateHz; }, 20000);
+
+    const Phase closed = measure(counters, record, { phaseSeconds }).value(0);
+    report("graphs closed", closed, false);
+
+    allGraphs->trigger();
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        if (auto *chart = top->findChild<QtCharts::QChartView *>())
+            chart->viewport()->installEventFilter(&counters.chartPaints);
+        if (auto *cube = qobject_cast<QOpenGLWidget *>(top))
+            QObject::connect(cube, &QOpenGLWidget::frameSwapped, [&] { ++counters.cubeFrames; });
+    }
+    // The first seconds with the graphs open are measured on their own,
+    // then the stream goes on for the memory figure; the graphs close at
+    // the end, from the sample path.
+    const QVector<Phase> open = measure(
+        counters, record, { phaseSeconds, longSeconds }, [allGraphs] { allGraphs->trigger(); });
+    if (open.size() < 2) {
+        out << "bench_tool: the stream stopped with the graphs open\n";
+        return 0;
+    }
+    report("all graphs and the cube open", open.at(0), true);
+    Phase longRun = open.at(1);
+    longRun.wall += open.at(0).wall;
+    longRun.received += open.at(0).received;
+    longRun.sent += open.at(0).sent;
+    longRun.residentStart = open.at(0).residentStart;
+    const double growth = procstats::megabytes(longRun.residentEnd - longRun.residentStart);
+    out << "long stream, graphs open (" << QString::number(longRun.wall, 'f', 0) << " s):\n"
+        << "  resident memory " << QString::number(procstats::megabytes(closed.residentEnd), 'f', 1)
+        << " MB with graphs closed, "
+        << QString::number(procstats::megabytes(longRun.residentStart), 'f', 1)
+        << " MB on opening them, "
+        << QString::number(procstats::megabytes(longRun.residentEnd), 'f', 1)
+        << " MB at the end: growth " << QString::number(growth, 'f', 1) << " MB ("
+        << QString::number(growth * 60 / longRun.wall, 'f', 2) << " MB per minute)\n"
+        << "  frames received " << QString::number(100.0 * longRun.received / longRun.sent, 'f', 2)
+        << " % of sent; a 100 ms timer fired "
+        << QString::number(open.at(1).timerTicks / open.at(1).wall, 'f', 1) << " /s of 10 /s\n";
+    out.flush();
+
+    // With the graphs closed again the tool has to catch up.
+    const Phase recovered = measure(counters, record, { phaseSeconds }).value(0);
+    report("graphs closed again", recovered, false);
+
+    window->close();
+    delete window;
+    sim.stop();
+
+    result("cpu_graphs_closed_pct", 100 * closed.cpu / closed.wall);
+    result("cpu_graphs_open_pct", 100 * open.at(0).cpu / open.at(0).wall);
+    result("received_of_sent_closed_pct", 100.0 * closed.received / qMax<qint64>(1, closed.sent));
+    result("received_of_sent_open_pct",
+        100.0 * open.at(0).received / qMax<qint64>(1, open.at(0).sent));
+    result("received_of_sent_long_pct", 100.0 * longRun.received / qMax<qint64>(1, longRun.sent));
+    result("timer_ticks_open_per_s", open.at(1).timerTicks / open.at(1).wall);
+    result("chart_redraws_per_s", open.at(0).chartPaints / open.at(0).wall / 4);
+    result("cube_frames_per_s", open.at(0).cubeFrames / open.at(0).wall);
+    result("long_stream_s", longRun.wall, 0);
+    result("resident_start_mb", procstats::megabytes(longRun.residentStart));
+    result("resident_growth_mb", growth);
+    result("resident_growth_mb_per_min", growth * 60 / longRun.wall, 2);
+
+    benchFirmwareUpdate(dir.path());
+    return 0;
+}
