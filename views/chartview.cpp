@@ -20,6 +20,8 @@ ChartView::ChartView(QWidget *parent)
 
     for (int i = 0; i < 3; ++i) {
         lastPoint[i] = QPointF(visibleSpan, 0);
+        points[i].reserve(2 * visibleTicks);
+        points[i].append(lastPoint[i]);
         series[i] = new QLineSeries;
         series[i]->append(lastPoint[i]);
     }
@@ -45,7 +47,9 @@ ChartView::ChartView(QWidget *parent)
         line->attachAxis(axisY);
     }
     axisX->setTickCount(visibleTicks);
-    axisX->setRange(0, visibleSpan);
+    visibleMin = 0;
+    visibleMax = visibleSpan;
+    axisX->setRange(visibleMin, visibleMax);
 
     // At 500 samples a second per chart the raster path cannot keep up.
     for (QLineSeries *line : series)
@@ -70,27 +74,47 @@ void ChartView::setRangeLimits(double low, double high)
 
 void ChartView::receiveData(float axisValue1, float axisValue2, float axisValue3)
 {
-    const int n = axisX->tickCount();
-    const double step = (axisX->max() - axisX->min()) / n;
+    const double step = (visibleMax - visibleMin) / visibleTicks;
     const float values[3] = { axisValue1, axisValue2, axisValue3 };
     for (int i = 0; i < 3; ++i) {
         lastPoint[i].rx() += step;
-        series[i]->append(lastPoint[i].x(), static_cast<double>(values[i]));
+        points[i].append(QPointF(lastPoint[i].x(), static_cast<double>(values[i])));
     }
 
     // Dropping a whole screen at once keeps removal off the per-sample path.
-    if (series[0]->count() >= 2 * n) {
-        for (QLineSeries *line : series)
-            line->removePoints(0, n);
+    if (points[0].size() >= 2 * visibleTicks) {
+        for (QVector<QPointF> &line : points)
+            line.remove(0, visibleTicks);
     }
 
     if (range.trackExtremes(axisValue1, axisValue2, axisValue3))
-        showHalfSpan();
+        halfSpanChanged = true;
 
     // Moving the axis by one step is what scrolling by a tick's width in
     // pixels amounts to, but it also works while the window has never been
     // laid out (a hidden chart has no plot area to scroll).
-    axisX->setRange(axisX->min() + step, axisX->max() + step);
+    visibleMin += step;
+    visibleMax += step;
+
+    // The samples of one burst reach the chart in one go: at 500 samples a
+    // second, handing each point to the series on its own makes every
+    // sample a change of the whole chart, and the window stops keeping up.
+    if (!flushPosted) {
+        flushPosted = true;
+        QMetaObject::invokeMethod(this, &ChartView::flushSamples, Qt::QueuedConnection);
+    }
+}
+
+void ChartView::flushSamples()
+{
+    flushPosted = false;
+    for (int i = 0; i < 3; ++i)
+        series[i]->replace(points[i]);
+    if (halfSpanChanged) {
+        halfSpanChanged = false;
+        showHalfSpan();
+    }
+    axisX->setRange(visibleMin, visibleMax);
 }
 
 void ChartView::showHalfSpan()

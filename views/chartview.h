@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointF>
+#include <QVector>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
@@ -39,10 +40,18 @@ public slots:
 
 private:
     void showHalfSpan();
+    void flushSamples();
 
     Ui::ChartView *ui;
     QtCharts::QChart *chart = nullptr;
     QtCharts::QValueAxis *axisX = nullptr;
     std::array<QPointF, 3> lastPoint;
+    // The points the series show, kept here so that a burst of samples
+    // reaches the series as one change.
+    std::array<QVector<QPointF>, 3> points;
+    double visibleMin = 0;
+    double visibleMax = 10;
+    bool halfSpanChanged = false;
+    bool flushPosted = false;
     zel::ChartRange range;
 };

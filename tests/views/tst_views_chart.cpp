@@ -7,6 +7,13 @@ QT_CHARTS_USE_NAMESPACE
 
 namespace {
 
+// Samples reach the series in bursts, handed over by a queued call: deliver
+// it as the event loop would.
+void deliverPosted(ChartView &view)
+{
+    QCoreApplication::sendPostedEvents(&view, QEvent::MetaCall);
+}
+
 QValueAxis *horizontalAxis(ChartView &view)
 {
     auto *chartView = qobject_cast<QChartView *>(view.centralWidget());
@@ -28,6 +35,7 @@ private slots:
     void firstSample();
     void scrollingAndBlockRemoval_data();
     void scrollingAndBlockRemoval();
+    void burstReachesTheSeriesAsOneChange();
 };
 
 void TestChart::newChart()
@@ -93,6 +101,7 @@ void TestChart::firstSample()
     QVERIFY(QTest::qWaitForWindowExposed(&view));
 
     view.receiveData(v1, v2, v3);
+    deliverPosted(view);
     const float values[3] = { v1, v2, v3 };
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(view.series[i]->count(), 2);
@@ -132,11 +141,13 @@ void TestChart::scrollingAndBlockRemoval()
         if (sample % 100 == 0)
             QCoreApplication::processEvents();
     }
+    deliverPosted(view);
     for (QLineSeries *line : view.series)
         QCOMPARE(line->count(), 999);
 
     // The 999th sample brings each series to 1000 points; the oldest 500 go.
     view.receiveData(1, 1, 1);
+    deliverPosted(view);
     for (QLineSeries *line : view.series) {
         QCOMPARE(line->count(), 500);
         QVERIFY(qAbs(line->at(line->count() - 1).x() - (10 + 999 * 0.02)) < 1e-6);
@@ -150,6 +161,24 @@ void TestChart::scrollingAndBlockRemoval()
     // Values -4..6 stay inside -10..10 after the margins.
     QCOMPARE(view.axisY->max(), 10.0);
     QCOMPARE(view.axisY->min(), -10.0);
+}
+
+void TestChart::burstReachesTheSeriesAsOneChange()
+{
+    ChartView view;
+    view.setRangeLimits(-50, 50);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy replaced(view.series[0], &QXYSeries::pointsReplaced);
+    QSignalSpy added(view.series[0], &QXYSeries::pointAdded);
+    for (int sample = 0; sample < 40; ++sample)
+        view.receiveData(sample, -sample, 1);
+    deliverPosted(view);
+    QCOMPARE(replaced.count(), 1);
+    QCOMPARE(added.count(), 0);
+    QCOMPARE(view.series[0]->count(), 41);
+    QCOMPARE(view.series[0]->at(40).y(), 39.0);
+    QVERIFY(qAbs(horizontalAxis(view)->max() - (10 + 40 * 0.02)) < 1e-9);
 }
 
 QTEST_MAIN(TestChart)
