@@ -39,6 +39,9 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
     rxLength = 0;
     emit sendVersion(QStringLiteral("Not Connected"));
     disconnectCounter = 0;
+    // Set before the connect: the first successful one starts the worker
+    // thread, whose polls read the flag at once.
+    versionPending = true;
 
     if (uartTask->serial_connect(portName, baudRate) != 0) {
         qInfo() << "Error: failed to connect" << portName;
@@ -55,7 +58,6 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
                 workerThread->start(QThread::InheritPriority);
         }
     }
-    versionPending = true;
 }
 
 void Task::run()

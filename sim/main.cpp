@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zel::sim;
@@ -75,6 +76,13 @@ private:
             return;
         if (n <= 0) {
             m_notifier->setEnabled(false);
+            // A pipe that closes means whoever started the simulator (a test,
+            // the demo) has gone; a simulator left running would hold on to
+            // its output and its port. Other inputs (a terminal, /dev/null)
+            // may end without that meaning anything.
+            struct stat info;
+            if (::fstat(STDIN_FILENO, &info) == 0 && S_ISFIFO(info.st_mode))
+                m_server->control(QStringLiteral("quit"));
             return;
         }
         m_pending.append(buffer, int(n));
