@@ -1,7 +1,5 @@
 #include "protocol.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -180,29 +178,6 @@ QString timestampText(float timestamp)
     return QString::number(double(timestamp), 'g', 6);
 }
 
-namespace {
-
-// Whether the value lies exactly halfway between two six-decimal texts. The
-// standard library rounds such ties to even, Qt away from zero; Qt's text is
-// the one the console and the data log have always had.
-bool isRoundingTie(float value)
-{
-    int exponent = 0;
-    const float mantissa = std::frexp(std::fabs(value), &exponent);
-    // value = m * 2^e with m a 24-bit integer.
-    const auto m = quint64(std::ldexp(mantissa, 24));
-    const int fractionBits = 24 - exponent;
-    // Whole numbers have no tie; below 2^-44 one m * 10^6 can never reach
-    // half of 2^fractionBits, as 10^6 is no power of two.
-    if (fractionBits <= 0 || fractionBits > 44)
-        return false;
-    const quint64 scaled = m * 1000000u;
-    const quint64 mask = (quint64(1) << fractionBits) - 1;
-    return (scaled & mask) == (quint64(1) << (fractionBits - 1));
-}
-
-} // namespace
-
 QString valueText(float value)
 {
     QString text;
@@ -212,29 +187,38 @@ QString valueText(float value)
 
 void appendValueText(QString &text, float value)
 {
-    // Up to 500 frames a second each carry sixteen of these; the standard
-    // library's shortest-path conversion is several times faster than the
-    // general number formatting and gives the same correctly rounded digits.
-    if (!std::isfinite(value)) {
+    // Up to 500 frames a second each carry sixteen of these, and the general
+    // number formatting was most of the decoding time. A float times 10^6 is
+    // exact in a double (24 significant bits times 15625 * 2^6), so rounding
+    // that product half away from zero, as Qt does, gives Qt's digits with
+    // integer work only. Values beyond that range, non-finite values and
+    // negative values that round to zero are left to Qt.
+    const double scaled = double(value) * 1e6;
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 9e18) {
         text.append(QString::number(double(value), 'f', 6));
         return;
     }
-    if (isRoundingTie(value)) {
+    const double rounded = std::round(scaled);
+    if (rounded == 0 && std::signbit(value)) {
         text.append(QString::number(double(value), 'f', 6));
         return;
     }
-    char digits[64];
-    const auto result
-        = std::to_chars(digits, digits + sizeof digits, double(value), std::chars_format::fixed, 6);
-    const int length = int(result.ptr - digits);
-    // Qt writes no sign on a value that rounds to zero; leave that rare case
-    // to it.
-    if (digits[0] == '-'
-        && std::all_of(digits + 1, result.ptr, [](char c) { return c == '0' || c == '.'; })) {
-        text.append(QString::number(double(value), 'f', 6));
-        return;
+    auto magnitude = quint64(std::fabs(rounded));
+    char digits[32];
+    char *end = digits + sizeof digits;
+    char *p = end;
+    for (int i = 0; i < 6; ++i) {
+        *--p = char('0' + magnitude % 10);
+        magnitude /= 10;
     }
-    text.append(QLatin1String(digits, length));
+    *--p = '.';
+    do {
+        *--p = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (rounded < 0)
+        *--p = '-';
+    text.append(QLatin1String(p, int(end - p)));
 }
 
 namespace {
