@@ -4,7 +4,7 @@
 #include "chartview.h"
 #include "cubeview.h"
 #include "mainwindows.h"
-#include "modal.h"
+#include "uihelpers.h"
 #include "task.h"
 #include "uihelpers.h"
 

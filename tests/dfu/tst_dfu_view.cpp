@@ -1,4 +1,4 @@
-#include "dfutestsupport.h"
+#include "firmware.h"
 #include "ptyupdateserver.h"
 
 #include "dfuprotocol.h"

@@ -3,7 +3,7 @@
 // notice, a port that vanishes and comes back, and closing while recording.
 
 #include "mainwindows.h"
-#include "modal.h"
+#include "uihelpers.h"
 #include "recordcheck.h"
 #include "simprocess.h"
 #include "task.h"

@@ -3,7 +3,7 @@
 // stream follows, and disabled output is not taken for a stalled link.
 
 #include "mainwindows.h"
-#include "modal.h"
+#include "uihelpers.h"
 #include "recordcheck.h"
 #include "simprocess.h"
 #include "task.h"

@@ -1,7 +1,7 @@
 #include "toolharness.h"
 
 #include "mainwindows.h"
-#include "modal.h"
+#include "uihelpers.h"
 #include "protocol.h"
 #include "task.h"
 

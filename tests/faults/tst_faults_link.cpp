@@ -6,7 +6,7 @@
 
 #include "logaudit.h"
 #include "mainwindows.h"
-#include "modal.h"
+#include "uihelpers.h"
 #include "task.h"
 #include "toolharness.h"
 #include "uarttask.h"
