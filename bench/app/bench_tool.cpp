@@ -13,19 +13,17 @@
 
 #include "dfuprocedure.h"
 #include "dfuprotocol.h"
+#include "firmware.h"
 #include "mainwindows.h"
 #include "procstats.h"
 #include "simprocess.h"
 #include "task.h"
+#include "uihelpers.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSerialPort>
@@ -47,31 +45,6 @@ void result(const char *name, double value, int decimals = 1)
 {
     out << "RESULT " << name << ' ' << QString::number(value, 'f', decimals) << '\n';
     out.flush();
-}
-
-// Turns the event loop in short steps until `condition` holds or the time
-// is up; the stream keeps the queue busy, so no single turn may be long.
-bool spinUntil(const std::function<bool()> &condition, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop turn;
-        QTimer::singleShot(10, &turn, &QEventLoop::quit);
-        turn.exec();
-    }
-    return true;
-}
-
-QAction *findAction(const MainView &window, const QString &text)
-{
-    const auto actions = window.findChildren<QAction *>();
-    for (QAction *action : actions) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
 }
 
 class PaintCounter : public QObject
@@ -126,18 +99,13 @@ struct Phase
     qint64 residentEnd = 0;
 };
 
-qint64 framesSent(const QString &record)
-{
-    return QFileInfo(record).size() / zel::sensorFrameLength;
-}
-
 Snapshot snapshot(const Counters &counters, const QString &record, const QElapsedTimer &clock)
 {
     Snapshot now;
     now.wall = clock.nsecsElapsed() / 1e9;
     now.cpu = procstats::cpuSeconds();
     now.received = counters.samples;
-    now.sent = framesSent(record);
+    now.sent = procstats::framesSent(record);
     now.consoleTexts = counters.consoleTexts;
     now.chartPaints = counters.chartPaints.paints;
     now.cubeFrames = counters.cubeFrames;
@@ -183,7 +151,7 @@ QVector<Phase> measure(Counters &counters, const QString &record, const QVector<
                 atEnd();
         }
     };
-    spinUntil([&] { return done; }, marks.last() * 4000 + 60000);
+    static_cast<void>(QTest::qWaitFor([&] { return done; }, marks.last() * 4000 + 60000));
     counters.onSample = nullptr;
     QVector<Phase> phases;
     for (int i = 1; i < taken.size(); ++i)
@@ -224,17 +192,6 @@ public:
     int bar = 0;
 };
 
-QByteArray firmwareImage(qint64 length)
-{
-    QByteArray image(int(length), '\0');
-    quint32 state = 0x9E3779B9;
-    for (char &byte : image) {
-        state = state * 1664525u + 1013904223u;
-        byte = char(state >> 24);
-    }
-    return image;
-}
-
 // The update's pace as the line sets it: every byte of both directions at
 // 921600 baud, plus the quiet gap that ends each response.
 double wireModelSeconds(qint64 imageLength)
@@ -254,13 +211,10 @@ double wireModelSeconds(qint64 imageLength)
 void benchFirmwareUpdate(const QString &folder)
 {
     const QString path = folder + QStringLiteral("/largest.bin");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(firmwareImage(zel::dfu::updateSize)) != zel::dfu::updateSize) {
+    if (!writeFile(path, firmwareImage(int(zel::dfu::updateSize)))) {
         out << "firmware update: cannot write the image\n";
         return;
     }
-    file.close();
     const double model = wireModelSeconds(zel::dfu::updateSize);
     out << "firmware update of " << zel::dfu::updateSize
         << " bytes through the simulator's update service at 921600 baud:\n"
@@ -345,13 +299,13 @@ int main(int argc, char *argv[])
 
     window->findChild<QComboBox *>(QStringLiteral("comboBox_2"))->setCurrentText("921600");
     window->findChild<QPushButton *>(QStringLiteral("pushButton_2"))->click();
-    QAction *allGraphs = findAction(*window, QStringLiteral("&Open/Close All Graphs"));
-    if (!spinUntil([&] { return allGraphs->isEnabled(); }, 20000)) {
+    QAction *allGraphs = findAction(window, QStringLiteral("&Open/Close All Graphs"));
+    if (!QTest::qWaitFor([&] { return allGraphs->isEnabled(); }, 20000)) {
         out << "bench_tool: the tool did not connect to the simulator\n";
         return 0;
     }
     out << "the tool against the simulator at " << streamRateHz << " Hz, 921600 baud\n";
-    spinUntil([&] { return counters.samples >= 2 * streamRateHz; }, 20000);
+    static_cast<void>(QTest::qWaitFor([&] { return counters.samples >= 2 * streamRateHz; }, 20000));
 
     const Phase closed = measure(counters, record, { phaseSeconds }).value(0);
     report("graphs closed", closed, false);

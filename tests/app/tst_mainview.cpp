@@ -1,20 +1,29 @@
-// The main window under a real X server: its start state, the connection
-// states the worker's reports drive, recording, the notices and the console.
+// The main window under a real X server: the state of every action as the
+// link changes, which chart shows which quantity, and menu commands reaching
+// a module played on a pseudo-terminal.
 
 #include "chartview.h"
-#include "cubeview.h"
 #include "mainwindows.h"
-#include "uihelpers.h"
+#include "moduleframes.h"
+#include "ptypair.h"
 #include "task.h"
 #include "uihelpers.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+// The 17 actions in menu order.
+const char *const actionTexts[]
+    = { "&Connect", "&Disconnect", "&Reset to Default", "&Reboot the Device", "&3D View",
+          "&Accelerometer", "&Magnetometer", "&Gyroscope", "&Euler Angle", "&Open/Close All Graphs",
+          "&Start Saving Log", "&Stop Saving Log", "&Device Firmware Update", "Device Config",
+          "Identify The Device", "Mag Calibration", "&Version" };
+
+} // namespace
 
 class TestMainView : public QObject
 {
@@ -23,470 +32,170 @@ class TestMainView : public QObject
 private slots:
     void init();
     void cleanup();
-
-    // First: the firmware version lives as long as the program.
-    void versionBoxBeforeAnyConnection();
-    void startsWithOnlyTheAlwaysAvailableActions();
-    void connectionStatesFollowTheWorker();
-    void notConnectedCountsOnlyLiterally_data();
-    void notConnectedCountsOnlyLiterally();
-    void fusionModeGatesCalibration();
-    void disconnectAsksTheWorkerOnce();
-    void graphWindowsToggle();
-    void recordingStartsOnlyWithAFile();
-    void disconnectionEndsARecording();
-    void calibrationNoticeComesWithTheTwelfthGoodSample();
-    void goodQualityClosesTheLowQualityNotice();
-    void identifyShowsAFreshNoticeEachTime();
-    void bleAlertDisconnects();
-    void firmwareUpdateQuestion_data();
-    void firmwareUpdateQuestion();
-    void firmwareUpdateOutcomes_data();
-    void firmwareUpdateOutcomes();
-    void consoleKeepsTheLastThousandLines();
-    void closingWithoutConnectingEndsAtOnce();
+    void actionsFollowTheLinkState_data();
+    void actionsFollowTheLinkState();
+    void eachChartShowsItsOwnQuantity_data();
+    void eachChartShowsItsOwnQuantity();
+    void menuCommandsReachTheWire_data();
+    void menuCommandsReachTheWire();
 
 private:
-    QAction *action(const QString &text) const { return findAction(window, text); }
-    QStringList enabledActions() const;
-    static QMessageBox *visibleBox(const QString &title);
-    static QList<QWidget *> graphWindows();
-    void connectAndIdentify();
-
+    QWidgetList earlierWindows;
     MainView *window = nullptr;
-    Task *worker = nullptr;
 };
 
 void TestMainView::init()
 {
+    earlierWindows = QApplication::topLevelWidgets();
     window = new MainView;
     window->show();
-    worker = window->deviceWorker();
 }
 
 void TestMainView::cleanup()
 {
     window->close();
     delete window;
-    window = nullptr;
 }
 
-QStringList TestMainView::enabledActions() const
+void TestMainView::actionsFollowTheLinkState_data()
 {
-    QStringList texts;
-    const auto actions = window->findChildren<QAction *>();
-    for (QAction *a : actions) {
-        if (a->isEnabled() && a->isVisible() && !a->text().isEmpty() && !a->menu())
-            texts.append(a->text());
+    // Worker reports ("open", "ahrs", "imu", or a version text), actions
+    // chosen by their text, "file" (the next save dialog gets a new file).
+    QTest::addColumn<QStringList>("steps");
+    // Per action in menu order: E enabled, D disabled, - hidden.
+    QTest::addColumn<QString>("states");
+
+    const QStringList connected { "Not Connected", "open", "1.2.3" };
+    const QStringList ahrs = connected + QStringList { "ahrs" };
+    const QStringList recording = ahrs + QStringList { "file", "&Start Saving Log" };
+    const QString disconnected = "E-DDDDDDDDD-EDDDE";
+    QTest::newRow("disconnected") << QStringList() << disconnected;
+    QTest::newRow("port open") << QStringList { "Not Connected", "open" } << "-EDDDDDDDDD-EDDDE";
+    QTest::newRow("connected") << connected << "-EEEEEEEEEE-EEEDE";
+    QTest::newRow("connected, AHRS") << ahrs << "-EEEEEEEEEE-EEEEE";
+    QTest::newRow("AHRS then IMU") << ahrs + QStringList { "imu" } << "-EEEEEEEEEE-EEEDE";
+    QTest::newRow("recording") << recording << "-EEEEEEEEE-EEEEEE";
+    QTest::newRow("recording, then the port closed")
+        << recording + QStringList { "Not Connected" } << disconnected;
+    QTest::newRow("Disconnect chosen") << ahrs + QStringList { "&Disconnect" } << disconnected;
+    QTest::newRow("Not Connected inside a longer text")
+        << connected + QStringList { "Port: Not Connected (lost)" } << disconnected;
+    QTest::newRow("not connected in lower case")
+        << connected + QStringList { "not connected" } << "-EEEEEEEEEE-EEEDE";
+}
+
+void TestMainView::actionsFollowTheLinkState()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, states);
+
+    Task *worker = window->deviceWorker();
+    QTemporaryDir dir;
+    for (const QString &step : steps) {
+        if (step == "open")
+            emit worker->sendShowSerialdis();
+        else if (step == "ahrs" || step == "imu")
+            emit worker->sendIsAHRS(step == "ahrs");
+        else if (step == "file")
+            chooseFileInNextDialog(dir.filePath("run.csv"));
+        else if (step.startsWith('&'))
+            findAction(window, step)->trigger();
+        else
+            emit worker->sendVersion(step);
     }
-    texts.sort();
-    return texts;
-}
-
-QMessageBox *TestMainView::visibleBox(const QString &title)
-{
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *w : widgets) {
-        auto *box = qobject_cast<QMessageBox *>(w);
-        if (box && box->isVisible() && box->windowTitle() == title)
-            return box;
+    QString shown;
+    for (const char *text : actionTexts) {
+        QAction *action = findAction(window, text);
+        QVERIFY2(action, text);
+        shown += !action->isVisible() ? '-' : action->isEnabled() ? 'E' : 'D';
     }
-    return nullptr;
+    QCOMPARE(shown, states);
 }
 
-QList<QWidget *> TestMainView::graphWindows()
+void TestMainView::eachChartShowsItsOwnQuantity_data()
 {
-    // The cube first, then the charts in the order the Graphs menu lists them.
-    QList<QWidget *> windows;
-    QMap<QString, QWidget *> charts;
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("seriesNames");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<double>("limit");
+    QTest::addColumn<float>("firstValue"); // of the three its quantity carries below
+
+    const QStringList xyz { "X", "Y", "Z" };
+    QTest::newRow("accelerometer") << "Accelerometer Data" << xyz << "m/s^2" << 50.0 << 1.0f;
+    QTest::newRow("magnetometer") << "Magnetometer Data" << xyz << "\u03bcT" << 1600.0 << 11.0f;
+    QTest::newRow("gyroscope") << "Gyroscope Data" << xyz << "dps" << 1000.0 << 21.0f;
+    QTest::newRow("Euler angles") << "Euler Angle Data" << QStringList { "Pitch", "Roll", "Yaw" }
+                                  << "degrees" << 180.0 << 31.0f;
+}
+
+void TestMainView::eachChartShowsItsOwnQuantity()
+{
+    QFETCH(QString, title);
+    QFETCH(QStringList, seriesNames);
+    QFETCH(QString, unit);
+    QFETCH(double, limit);
+    QFETCH(float, firstValue);
+
+    ChartView *chart = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<CubeView *>(w))
-            windows.prepend(w);
-        else if (qobject_cast<ChartView *>(w))
-            charts.insert(w->windowTitle(), w);
+        if (!earlierWindows.contains(w) && w->windowTitle() == title)
+            chart = qobject_cast<ChartView *>(w);
     }
-    for (const char *title :
-        { "Accelerometer Data", "Magnetometer Data", "Gyroscope Data", "Euler Angle Data" })
-        windows.append(charts.value(title));
-    return windows;
-}
+    QVERIFY(chart);
+    QCOMPARE(chart->axisY->titleText(), unit);
+    QCOMPARE(chart->axisY->min(), -limit);
+    QCOMPARE(chart->axisY->max(), limit);
 
-void TestMainView::connectAndIdentify()
-{
-    emit worker->sendVersion(QStringLiteral("Not Connected"));
-    emit worker->sendShowSerialdis();
-    emit worker->sendVersion(QStringLiteral("1.2.3"));
-}
-
-void TestMainView::startsWithOnlyTheAlwaysAvailableActions()
-{
-    auto *connection = window->findChild<QMainWindow *>(QStringLiteral("ConnectionView"));
-    QVERIFY(connection);
-    QVERIFY(connection->isVisible());
-    auto *config = window->findChild<QMainWindow *>(QStringLiteral("DataCtrlView"));
-    QVERIFY(config);
-    QVERIFY(!config->isVisible());
-    QCOMPARE(window->windowTitle(), "Orvix ZEL Tool");
-
-    const QList<QWidget *> graphs = graphWindows();
-    QCOMPARE(graphs.size(), 5);
-    for (QWidget *w : graphs) {
-        QVERIFY(w);
-        QVERIFY(!w->isVisible());
+    Task *worker = window->deviceWorker();
+    emit worker->sendAcc(1, 2, 3);
+    emit worker->sendMag(11, 12, 13);
+    emit worker->sendGyr(21, 22, 23);
+    emit worker->sendEul(31, 32, 33);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(chart->series[i]->name(), seriesNames[i]);
+        QTRY_COMPARE(chart->series[i]->count(), 2);
+        QCOMPARE(chart->series[i]->at(1).y(), double(firstValue + i));
     }
-
-    QVERIFY(!action("&Disconnect")->isVisible());
-    QVERIFY(!action("&Stop Saving Log")->isVisible());
-    const QStringList expected { "&Connect", "&Device Firmware Update", "&Version" };
-    QCOMPARE(enabledActions(), expected);
-    auto *dfu = window->findChild<QMainWindow *>(QStringLiteral("DfuView"));
-    QVERIFY(dfu);
-    QVERIFY(!dfu->isVisible());
-    QCOMPARE(MainView::currentFirmwareVersion(), "Not Connected");
 }
 
-void TestMainView::connectionStatesFollowTheWorker()
+void TestMainView::menuCommandsReachTheWire_data()
 {
-    // Port open: Disconnect offered, device actions still off.
-    emit worker->sendVersion(QStringLiteral("Not Connected"));
-    emit worker->sendShowSerialdis();
-    QVERIFY(!action("&Connect")->isVisible());
-    QVERIFY(action("&Disconnect")->isVisible());
-    QVERIFY(!action("Identify The Device")->isEnabled());
-
-    // Connected: the device actions but calibration.
-    emit worker->sendVersion(QStringLiteral("1.2.3"));
-    for (const char *text : { "&Reset to Default", "&Reboot the Device", "&Start Saving Log",
-             "Device Config", "Identify The Device" })
-        QVERIFY2(action(text)->isEnabled(), text);
-    QVERIFY(!action("Mag Calibration")->isEnabled());
-    QCOMPARE(MainView::currentFirmwareVersion(), "1.2.3");
-
-    // The worker's report of a closed port: back to the start.
-    emit worker->sendVersion(QStringLiteral("Not Connected"));
-    QVERIFY(action("&Connect")->isVisible());
-    QVERIFY(!action("&Disconnect")->isVisible());
-    QVERIFY(!action("Identify The Device")->isEnabled());
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("reset") << "&Reset to Default" << frames::resetCommand;
+    QTest::newRow("reboot") << "&Reboot the Device" << frames::rebootCommand;
 }
 
-void TestMainView::notConnectedCountsOnlyLiterally_data()
+void TestMainView::menuCommandsReachTheWire()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("disconnected");
-    QTest::newRow("inside a longer text") << "Port: Not Connected (lost)" << true;
-    QTest::newRow("lower case") << "not connected" << false;
-    QTest::newRow("empty") << "" << false;
-}
+    QFETCH(QString, action);
+    QFETCH(QByteArray, command);
 
-void TestMainView::notConnectedCountsOnlyLiterally()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, disconnected);
-    connectAndIdentify();
-    emit worker->sendVersion(text);
-    QCOMPARE(action("Identify The Device")->isEnabled(), !disconnected);
-    QCOMPARE(action("&Connect")->isVisible(), disconnected);
-}
+    // Connect through the dialog, to the pty at 921600.
+    PtyPair module;
+    QVERIFY(module.isValid());
+    auto *dialog = window->findChild<QMainWindow *>("ConnectionView");
+    QVERIFY(dialog);
+    qputenv("ZEL_EXTRA_PORTS", module.slavePath().toLocal8Bit());
+    dialog->findChild<QPushButton *>("pushButton")->click();
+    qunsetenv("ZEL_EXTRA_PORTS");
+    auto *ports = dialog->findChild<QComboBox *>("comboBox");
+    ports->setCurrentIndex(ports->findText(module.slavePath()));
+    QVERIFY(ports->currentIndex() >= 0);
+    dialog->findChild<QComboBox *>("comboBox_2")->setCurrentText("921600");
+    dialog->findChild<QPushButton *>("pushButton_2")->click();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(module.hostBaudRate(), 921600);
 
-void TestMainView::fusionModeGatesCalibration()
-{
-    connectAndIdentify();
-    emit worker->sendIsAHRS(true);
-    QVERIFY(action("Mag Calibration")->isEnabled());
-    emit worker->sendIsAHRS(false);
-    QVERIFY(!action("Mag Calibration")->isEnabled());
-    QVERIFY(action("Identify The Device")->isEnabled());
-}
-
-void TestMainView::disconnectAsksTheWorkerOnce()
-{
-    connectAndIdentify();
-    QSignalSpy stops(window, &MainView::proxyStopSerialPort);
-    action("&Disconnect")->trigger();
-    QCOMPARE(stops.count(), 1);
-    QVERIFY(action("&Connect")->isVisible());
-    QVERIFY(!action("&Reset to Default")->isEnabled());
-}
-
-void TestMainView::graphWindowsToggle()
-{
-    connectAndIdentify();
-    const QList<QWidget *> graphs = graphWindows();
-    action("&Magnetometer")->trigger();
-    QVERIFY(graphs[2]->isVisible());
-    QCOMPARE(graphs[2]->windowTitle(), "Magnetometer Data");
-
-    // One open: all close.
-    action("&Open/Close All Graphs")->trigger();
-    for (QWidget *w : graphs)
-        QVERIFY(!w->isVisible());
-    // None open: all open.
-    action("&Open/Close All Graphs")->trigger();
-    for (QWidget *w : graphs)
-        QVERIFY(w->isVisible());
-
-    action("&3D View")->trigger();
-    QVERIFY(!graphs[0]->isVisible());
-
-    // A disconnection leaves open graphs open, their actions off.
-    emit worker->sendVersion(QStringLiteral("Not Connected"));
-    QVERIFY(graphs[1]->isVisible());
-    QVERIFY(!action("&Accelerometer")->isEnabled());
-
-    // Closing the main window closes them all.
-    window->close();
-    for (QWidget *w : graphs)
-        QVERIFY(!w->isVisible());
-}
-
-void TestMainView::recordingStartsOnlyWithAFile()
-{
-    connectAndIdentify();
-    QSignalSpy starts(window, &MainView::proxySaveLog);
-
-    // Cancelled: nothing changes.
-    onNextModal([](QWidget *dialog) { dialog->close(); });
-    action("&Start Saving Log")->trigger();
-    QCOMPARE(starts.count(), 0);
-    QVERIFY(action("&Start Saving Log")->isVisible());
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath("run.csv");
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old content\nmore\n");
-    }
-    // The file exists, so the dialog asks before replacing it.
-    onNextModal([path](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(dialog);
-        onNextModal([](QWidget *question) {
-            auto *box = qobject_cast<QMessageBox *>(question);
-            QVERIFY(box);
-            box->button(QMessageBox::Yes)->click();
-        });
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-        static_cast<QDialog *>(dialog)->accept();
-    });
-    action("&Start Saving Log")->trigger();
-    QCOMPARE(starts.count(), 1);
-    QCOMPARE(starts[0][0].toString(), path);
-    QVERIFY(!action("&Start Saving Log")->isVisible());
-    QVERIFY(action("&Stop Saving Log")->isVisible());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(),
-        QByteArray("Timestamp,Acc_X,Acc_Y,Acc_Z,Mag_X,Mag_Y,Mag_Z,Gyr_X,"
-                   "Gyr_Y,Gyr_Z,Quat_W,Quat_X,Quat_Y,Quat_Z,EulerAngle_X,"
-                   "EulerAngle_Y,EulerAngle_Z\n"));
-
-    QSignalSpy stopsLog(window, &MainView::proxyStopSaveLog);
-    action("&Stop Saving Log")->trigger();
-    QCOMPARE(stopsLog.count(), 1);
-    QVERIFY(action("&Start Saving Log")->isVisible());
-    QVERIFY(!action("&Stop Saving Log")->isVisible());
-}
-
-void TestMainView::disconnectionEndsARecording()
-{
-    connectAndIdentify();
-    QTemporaryDir dir;
-    const QString path = dir.filePath("run.csv");
-    chooseFileInNextDialog(path);
-    action("&Start Saving Log")->trigger();
-    QVERIFY(action("&Stop Saving Log")->isVisible());
-
-    QSignalSpy stopsLog(window, &MainView::proxyStopSaveLog);
-    emit worker->sendVersion(QStringLiteral("Not Connected"));
-    QCOMPARE(stopsLog.count(), 1);
-    QVERIFY(action("&Start Saving Log")->isVisible());
-    QVERIFY(!action("&Stop Saving Log")->isVisible());
-}
-
-void TestMainView::calibrationNoticeComesWithTheTwelfthGoodSample()
-{
-    connectAndIdentify();
-    emit worker->sendIsAHRS(true);
-    QSignalSpy calibrates(window, &MainView::proxyCalibrateDevice);
-    action("Mag Calibration")->trigger();
-    QCOMPARE(calibrates.count(), 1);
-    QVERIFY(visibleBox("Mag Calibration"));
-
-    for (int i = 0; i < 11; ++i)
-        emit worker->sendAlertGoodQuality();
-    QVERIFY(!visibleBox("Mag Calibration Success"));
-    emit worker->sendAlertGoodQuality();
-    QMessageBox *success = visibleBox("Mag Calibration Success");
-    QVERIFY(success);
-    QCOMPARE(success->text(), "Keep the device steady to calibrate gyroscope.");
-    QVERIFY(!visibleBox("Mag Calibration"));
-    QTRY_VERIFY_WITH_TIMEOUT(!success->isVisible(), 10000);
-
-    // The calibration is over: more good samples bring nothing.
-    for (int i = 0; i < 20; ++i)
-        emit worker->sendAlertGoodQuality();
-    QVERIFY(!visibleBox("Mag Calibration Success"));
-}
-
-void TestMainView::goodQualityClosesTheLowQualityNotice()
-{
-    emit worker->sendAlertPoorQuality();
-    emit worker->sendAlertPoorQuality();
-    QMessageBox *low = visibleBox("Low Quality");
-    QVERIFY(low);
-    QVERIFY(low->text().startsWith("Move to another location\n"));
-    int shown = 0;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        shown += (w->isVisible() && w->windowTitle() == "Low Quality");
-    QCOMPARE(shown, 1);
-    emit worker->sendAlertGoodQuality();
-    QVERIFY(!visibleBox("Low Quality"));
-}
-
-void TestMainView::identifyShowsAFreshNoticeEachTime()
-{
-    connectAndIdentify();
-    QSignalSpy identifies(window, &MainView::proxyIdentifyDevice);
-    action("Identify The Device")->trigger();
-    QMessageBox *first = visibleBox("Identify");
-    QVERIFY(first);
-    QCOMPARE(first->text(), "Status LED will blink in bright blue for 1 minute.");
-    first->close();
-    action("Identify The Device")->trigger();
-    QMessageBox *second = visibleBox("Identify");
-    QVERIFY(second);
-    QCOMPARE(identifies.count(), 2);
-    second->close();
-}
-
-void TestMainView::versionBoxBeforeAnyConnection()
-{
-    QString text;
-    QString title;
-    onNextModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        QVERIFY(box);
-        text = box->text();
-        title = box->windowTitle();
-        box->accept();
-    });
-    action("&Version")->trigger();
-    QCOMPARE(title, "Version");
-    QCOMPARE(text, "PC Tool: 1.1.3\r\nFirmware: Not Connected");
-}
-
-void TestMainView::bleAlertDisconnects()
-{
-    connectAndIdentify();
-    QSignalSpy stops(window, &MainView::proxyStopSerialPort);
-    int stopsBeforeBox = -1;
-    QString text;
-    onNextModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        QVERIFY(box);
-        stopsBeforeBox = stops.count();
-        text = box->text();
-        box->accept();
-    });
-    emit worker->sendAlertDisconnectByBLE();
-    QCOMPARE(stopsBeforeBox, 1);
-    QCOMPARE(text, "Notice: One connection at a time.\nMobile App Connected. PC Tool Stopped.");
-    QCOMPARE(stops.count(), 2);
-    QVERIFY(action("&Connect")->isVisible());
-    QVERIFY(!action("Identify The Device")->isEnabled());
-}
-
-void TestMainView::firmwareUpdateQuestion_data()
-{
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
-}
-
-void TestMainView::firmwareUpdateQuestion()
-{
-    QFETCH(bool, yes);
-    connectAndIdentify();
-    QSignalSpy stops(window, &MainView::proxyStopSerialPort);
-    auto *dfu = window->findChild<QMainWindow *>(QStringLiteral("DfuView"));
-    bool dfuShownDuringQuestion = false;
-    QString question;
-    onNextModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        QVERIFY(box);
-        question = box->text();
-        dfuShownDuringQuestion = dfu->isVisible();
-        box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
-    });
-    action("&Device Firmware Update")->trigger();
-    QCOMPARE(question, "Do you wish to update the firmware?");
-    QVERIFY(dfuShownDuringQuestion);
-    QCOMPARE(dfu->isVisible(), yes);
-    QCOMPARE(stops.count(), yes ? 1 : 0);
-    // The actions stay as they are until the worker reports the closed port.
-    QVERIFY(action("Identify The Device")->isEnabled());
-}
-
-void TestMainView::firmwareUpdateOutcomes_data()
-{
-    QTest::addColumn<bool>("success");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("icon");
-    QTest::newRow("success") << true << "DFU Success." << int(QMessageBox::Information);
-    QTest::newRow("failure") << false << "DFU Failed." << int(QMessageBox::Warning);
-}
-
-void TestMainView::firmwareUpdateOutcomes()
-{
-    QFETCH(bool, success);
-    QFETCH(QString, text);
-    QFETCH(int, icon);
-    QString shownTitle;
-    QString shownText;
-    int shownIcon = -1;
-    onNextModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        QVERIFY(box);
-        shownTitle = box->windowTitle();
-        shownText = box->text();
-        shownIcon = int(box->icon());
-        box->accept();
-    });
-    if (success)
-        window->dfuSuccess();
-    else
-        window->dfuFailed();
-    QCOMPARE(shownTitle, "Device Firmeare Update");
-    QCOMPARE(shownText, text);
-    QCOMPARE(shownIcon, icon);
-}
-
-void TestMainView::consoleKeepsTheLastThousandLines()
-{
-    auto *console = window->findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
-    QVERIFY(console);
-    emit worker->signalLogMessage(QString());
-    QCOMPARE(console->toPlainText(), QString());
-
-    emit worker->signalLogMessage(QStringLiteral("a\nb\nc"));
-    QCOMPARE(console->document()->blockCount(), 3);
-
-    for (int i = 0; i < 400; ++i)
-        emit worker->signalLogMessage(QStringLiteral("%1-1\n%1-2\n%1-3").arg(i));
-    QCOMPARE(console->document()->blockCount(), 1000);
-    const QStringList lines = console->toPlainText().split('\n');
-    QCOMPARE(lines.size(), 1000);
-    QCOMPARE(lines.first(), "66-3");
-    QCOMPARE(lines.last(), "399-3");
-}
-
-void TestMainView::closingWithoutConnectingEndsAtOnce()
-{
-    auto *connection = window->findChild<QMainWindow *>(QStringLiteral("ConnectionView"));
-    QVERIFY(window->close());
-    QVERIFY(!connection->isVisible());
-    QVERIFY(!window->isVisible());
+    QByteArray wire;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (wire += module.readAvailable()).contains(frames::versionRequest), 10000);
+    QVERIFY(module.write(frames::longVersionReply));
+    QAction *menuAction = findAction(window, action);
+    QTRY_VERIFY_WITH_TIMEOUT(menuAction->isEnabled(), 10000);
+    wire.clear();
+    menuAction->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT((wire += module.readAvailable()).contains(command), 10000);
 }
 
 QTEST_MAIN(TestMainView)

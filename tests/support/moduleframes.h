@@ -30,6 +30,12 @@ inline const QByteArray longVersionReply = hex("10010c00301200005a31c4079e120105
 inline const QByteArray defaultDataCtrlReply = hex("20050c000200010000010000333336420d0a");
 inline const QByteArray bleNotice = hex("200900000d0a");
 
+// The bytes of a frame as the decoders take them.
+inline const uchar *bytes(const QByteArray &data)
+{
+    return reinterpret_cast<const uchar *>(data.constData());
+}
+
 inline QByteArray floatBytes(float value)
 {
     char bytes[4];
@@ -51,6 +57,19 @@ inline QByteArray sensorFrame(std::initializer_list<float> values, quint32 quali
     frame += char((quality >> 16) & 0xFF);
     frame += char(quality >> 24);
     return frame + hex("0d0a");
+}
+
+// A sensor data frame whose fields all differ, so that two swapped fields show:
+// timestamp 1234.5, acc 1.5 -2.5 3.5, mag 4.5 5.5 -6.5, gyr 7.5 8.5 9.5,
+// quaternion 10.5 -11.5 12.5 13.5, Euler 14.5 15.5 -16.5, angle-axis 17.5 18.5 19.5 -20.5.
+inline const QByteArray distinctSensorFrame
+    = sensorFrame({ 1234.5f, 1.5f, -2.5f, 3.5f, 4.5f, 5.5f, -6.5f, 7.5f, 8.5f, 9.5f, 10.5f, -11.5f,
+        12.5f, 13.5f, 14.5f, 15.5f, -16.5f, 17.5f, 18.5f, 19.5f, -20.5f });
+
+// A data-control reply with the six record bytes given as hex and a 45.55 uT field.
+inline QByteArray dataCtrlReply(const char *record)
+{
+    return hex("20050c00") + hex(record) + hex("0000333336420d0a");
 }
 
 } // namespace frames

@@ -12,21 +12,25 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 // Hands the next application-modal widget (a message box or file dialog
 // run with exec) to `handler`, which is expected to close it. Lets a test
-// drive code that waits for the user.
-inline void onNextModal(const std::function<void(QWidget *)> &handler)
+// drive code that waits for the user. A box that never comes ends the wait
+// after `timeoutMs`, so no handler outlives its test.
+inline void onNextModal(const std::function<void(QWidget *)> &handler, int timeoutMs = 10000)
 {
     auto *timer = new QTimer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, handler] {
+    auto ticksLeft = std::make_shared<int>(timeoutMs / 10);
+    QObject::connect(timer, &QTimer::timeout, [timer, handler, ticksLeft] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
+        if ((!modal || !modal->isVisible()) && --*ticksLeft > 0)
             return;
         timer->stop();
         timer->deleteLater();
-        handler(modal);
+        if (modal && modal->isVisible())
+            handler(modal);
     });
     timer->start();
 }

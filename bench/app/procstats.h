@@ -1,11 +1,14 @@
 #pragma once
 
-// What the running process costs the machine: its resident memory and the
-// CPU time of all its threads. Soak tests and benchmarks report these; they
-// are figures, not timings.
+// What the running process costs the machine (its resident memory and the
+// CPU time of all its threads) and what the simulator has sent it: the
+// figures the soak and the benchmarks report.
+
+#include "protocol.h"
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 
 #include <sys/resource.h>
@@ -47,6 +50,12 @@ inline double cpuSeconds()
 inline double megabytes(qint64 bytes)
 {
     return double(bytes) / (1024.0 * 1024.0);
+}
+
+// Sensor frames the simulator has sent so far, from its --record file.
+inline qint64 framesSent(const QString &record)
+{
+    return QFileInfo(record).size() / zel::sensorFrameLength;
 }
 
 } // namespace procstats

@@ -1,0 +1,309 @@
+// The whole tool against the module simulator, for what only the whole tool
+// shows. Where the program's own end is under test, this program plays the
+// tool itself in a process of its own (see main).
+
+#include "firmware.h"
+#include "logcheck.h"
+#include "mainwindows.h"
+#include "task.h"
+#include "toolharness.h"
+#include "uihelpers.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QPushButton *button(const ToolHarness &tool, const char *window, const char *name)
+{
+    return tool.window->findChild<QMainWindow *>(window)->findChild<QPushButton *>(name);
+}
+
+// Runs this program as the tool through `scenario`; true when it ended by
+// itself, with exit code 0.
+bool toolEndsByItself(const char *scenario, const QString &port, const QString &file)
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::ForwardedChannels);
+    tool.start(QCoreApplication::applicationFilePath(), { "--as-tool", scenario, port, file });
+    return tool.waitForFinished(90000) && tool.exitStatus() == QProcess::NormalExit
+        && tool.exitCode() == 0;
+}
+
+// The tool's program with a user's steps scripted in. It closes its main
+// window as the window manager's close button does and returns what its
+// event loop returns, as the tool's main does; 3 when a step failed.
+int actAsTool(const QString &scenario, const QString &port, const QString &file)
+{
+    ToolHarness tool;
+    bool closed = false;
+    const auto closeWindow = [&] {
+        if (!std::exchange(closed, true))
+            QCoreApplication::postEvent(tool.window->windowHandle(), new QCloseEvent);
+    };
+    QTimer::singleShot(0, [&] {
+        const bool recording = scenario == QLatin1String("record");
+        bool done = tool.open(port) && tool.pressConnect(recording ? "921600" : "115200")
+            && tool.waitUntilConnected();
+        if (done && recording) {
+            done = tool.startRecording(file);
+            const int atStart = tool.samples;
+            done = done && QTest::qWaitFor([&] { return tool.samples > atStart + 1000; }, 20000);
+            closeWindow();
+        } else if (done && tool.openUpdateWindow(file)) {
+            // Closed while the image goes out; the update blocks the GUI thread.
+            QObject::connect(tool.window->findChild<QProgressBar *>(QStringLiteral("progressBar")),
+                &QProgressBar::valueChanged, closeWindow);
+            button(tool, "DfuView", "pushButton_1")->click();
+            closeWindow(); // an update that sent nothing
+        } else {
+            done = false;
+        }
+        if (!done)
+            QCoreApplication::exit(3);
+    });
+    return QApplication::exec();
+}
+
+} // namespace
+
+class TestE2E : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordsOneUnbrokenRunAcrossDisconnectAndReconnect();
+    void configurationRoundTripsThroughTheModule();
+    void updateFailingMidImageLeavesTheToolUsable();
+    void closeDuringUpdateEndsTheProgramAfterTheUpdate();
+    void closeWhileRecordingAt500HzLeavesNoTornRow();
+    void linkFaultWhileRecording_data();
+    void linkFaultWhileRecording();
+    void wrongBaudRateDecodesNothing();
+};
+
+void TestE2E::recordsOneUnbrokenRunAcrossDisconnectAndReconnect()
+{
+    QTemporaryDir dir;
+    const QString sent = dir.filePath("sent.bin");
+    const QString log = dir.filePath("log.csv");
+    ToolHarness tool;
+    QVERIFY(tool.start({ "--odr", "3", "--record", sent }));
+    QVERIFY(tool.pressConnect());
+    QVERIFY(tool.waitUntilConnected());
+    QVERIFY(tool.startRecording(log));
+    const int atStart = tool.samples;
+    QTRY_VERIFY_WITH_TIMEOUT(tool.samples > atStart + 300, 15000);
+    tool.action("&Stop Saving Log")->trigger();
+    tool.action("&Disconnect")->trigger();
+    // The worker reports the link down once its port is shut.
+    QTRY_COMPARE_WITH_TIMEOUT(MainView::currentFirmwareVersion(), "Not Connected", 10000);
+
+    int rows = 0;
+    const QString problem = logcheck::problem(log, sent, &rows);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY2(rows > 200, qPrintable(QString::number(rows)));
+
+    const int before = tool.samples;
+    QVERIFY(tool.pressConnect());
+    QVERIFY(tool.waitUntilConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(tool.samples > before + 50, 15000);
+}
+
+void TestE2E::configurationRoundTripsThroughTheModule()
+{
+    ToolHarness tool;
+    QVERIFY(tool.start({ "--odr", "1" }));
+    QVERIFY(tool.pressConnect());
+    QVERIFY(tool.waitUntilConnected());
+    auto *config = tool.window->findChild<QMainWindow *>("DataCtrlView");
+    const auto box = [config](const char *name) { return config->findChild<QComboBox *>(name); };
+
+    // The module's record shows in the boxes.
+    box("comboBox_ODR")->setCurrentText("100Hz");
+    tool.action("Device Config")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(box("comboBox_ODR")->currentText(), "25Hz", 10000);
+    QCOMPARE(box("comboBox_ref_mag")->currentText(), "Taipei");
+
+    // 100 Hz at 921600 baud with the field of Dallas: the module takes it
+    // and both ends move to the new rate.
+    box("comboBox_ODR")->setCurrentText("100Hz");
+    box("comboBox_baud_rate")->setCurrentText("921600");
+    box("comboBox_ref_mag")->setCurrentText("Dallas");
+    button(tool, "DataCtrlView", "pushButton_1")->click();
+    QCOMPARE(tool.sim.waitForEvent("datactrl-write"), "datactrl-write 030001010001 48.53");
+    QVERIFY(!tool.sim.waitForEvent("baud 921600").isEmpty());
+
+    // Read back over the new rate.
+    box("comboBox_ODR")->setCurrentText("25Hz");
+    box("comboBox_baud_rate")->setCurrentText("115200");
+    box("comboBox_ref_mag")->setCurrentText("Taipei");
+    button(tool, "DataCtrlView", "pushButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(box("comboBox_ODR")->currentText(), "100Hz", 10000);
+    QCOMPARE(box("comboBox_baud_rate")->currentText(), "921600");
+    QCOMPARE(box("comboBox_ref_mag")->currentText(), "Dallas");
+}
+
+void TestE2E::updateFailingMidImageLeavesTheToolUsable()
+{
+    QTemporaryDir dir;
+    const QString installed = dir.filePath("installed.bin");
+    const QString firmware = dir.filePath("fw.bin");
+    QVERIFY(writeFile(firmware, firmwareImage(60000)));
+    ToolHarness tool;
+    QVERIFY(tool.start({ "--odr", "3", "--dfu-stop-after-chunk", "2", "--dfu-image", installed }));
+    QVERIFY(tool.pressConnect());
+    QVERIFY(tool.waitUntilConnected());
+    QVERIFY(tool.openUpdateWindow(firmware));
+
+    // Shared: a box that never came leaves the handler to a later test.
+    const auto outcome = std::make_shared<QString>();
+    onNextModal([outcome](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            *outcome = box->text();
+        modal->close();
+    });
+    button(tool, "DfuView", "pushButton_1")->click();
+    QCOMPARE(*outcome, "DFU Failed.");
+    QVERIFY(!tool.sim.waitForEvent("dfu-chunk 16360 8180").isEmpty());
+    QVERIFY(!QFile::exists(installed));
+
+    // Connecting again brings the module's application back, and its stream.
+    const int before = tool.samples;
+    QVERIFY(tool.pressConnect());
+    QVERIFY(!tool.sim.waitForEvent("dfu-abandoned").isEmpty());
+    QVERIFY(tool.waitUntilConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(tool.samples > before + 50, 15000);
+}
+
+void TestE2E::closeDuringUpdateEndsTheProgramAfterTheUpdate()
+{
+    QTemporaryDir dir;
+    const QString installed = dir.filePath("installed.bin");
+    const QString firmware = dir.filePath("fw.bin");
+    const QByteArray image = firmwareImage(200000);
+    QVERIFY(writeFile(firmware, image));
+    SimProcess sim;
+    QVERIFY(sim.start({ "--odr", "3", "--dfu-image", installed }));
+    QVERIFY(toolEndsByItself("update", sim.portPath(), firmware));
+
+    // The close waited for the update, which ran to its end.
+    QVERIFY(!sim.waitForEvent("dfu-reset").isEmpty());
+    QFile written(installed);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll() == image);
+}
+
+void TestE2E::closeWhileRecordingAt500HzLeavesNoTornRow()
+{
+    QTemporaryDir dir;
+    const QString sent = dir.filePath("sent.bin");
+    const QString log = dir.filePath("log.csv");
+    SimProcess sim;
+    QVERIFY(sim.start({ "--odr", "4", "--baud", "921600", "--record", sent }));
+    QVERIFY(toolEndsByItself("record", sim.portPath(), log));
+
+    int rows = 0;
+    const QString problem = logcheck::problem(log, sent, &rows);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY2(rows > 500, qPrintable(QString::number(rows)));
+}
+
+void TestE2E::linkFaultWhileRecording_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("userReconnects");
+
+    QTest::newRow("port vanishes and comes back")
+        << QStringList { "--odr", "3", "--reappear-after", "1" } << "hangup" << true;
+    QTest::newRow("garbage between frames at 500 Hz")
+        << QStringList { "--odr", "4", "--baud", "921600", "--garbage-every", "3" } << "" << false;
+    QTest::newRow("module falls silent") << QStringList { "--odr", "3" } << "silence 2" << false;
+    QTest::newRow("BLE notice") << QStringList { "--odr", "3" } << "ble" << true;
+}
+
+// The fault comes while recording: the recording ends with the link, whole,
+// and the stream comes back (by itself after a silence, from the dialog
+// otherwise); the ended recording gains no rows.
+void TestE2E::linkFaultWhileRecording()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(QString, fault);
+    QFETCH(bool, userReconnects);
+    QTemporaryDir dir;
+    const QString sent = dir.filePath("sent.bin");
+    const QString log = dir.filePath("log.csv");
+    const QString link = dir.filePath("ttyZEL");
+    const QString baudRate = simArguments.contains("921600") ? "921600" : "115200";
+    ToolHarness tool;
+    QVERIFY(tool.start(simArguments + QStringList { "--record", sent, "--link", link }, link));
+    QVERIFY(tool.pressConnect(baudRate));
+    QVERIFY(tool.waitUntilConnected());
+    QVERIFY(tool.startRecording(log));
+    const int atStart = tool.samples;
+    QTRY_VERIFY_WITH_TIMEOUT(tool.samples > atStart + 300, 20000);
+
+    if (fault.isEmpty()) {
+        tool.action("&Stop Saving Log")->trigger();
+    } else {
+        if (fault == "ble")
+            onNextModal([](QWidget *notice) { notice->close(); });
+        tool.sim.control(fault);
+        QTRY_VERIFY_WITH_TIMEOUT(!tool.isRecording(), 15000);
+    }
+    // Whatever the worker was asked before this call it has done.
+    QMetaObject::invokeMethod(
+        tool.window->deviceWorker(), [] {}, Qt::BlockingQueuedConnection);
+    int rows = 0;
+    const QString problem = logcheck::problem(log, sent, &rows, fault.startsWith("silence"));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY2(rows > 200, qPrintable(QString::number(rows)));
+
+    const int before = tool.samples;
+    if (fault == "hangup") {
+        QVERIFY(!tool.sim.waitForEvent("reappear", 15000).isEmpty());
+        button(tool, "ConnectionView", "pushButton")->click(); // Search Port
+    }
+    if (userReconnects)
+        QVERIFY(tool.pressConnect(baudRate));
+    QVERIFY(tool.waitUntilConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(tool.samples > before + 50, 15000);
+    int rowsLater = 0;
+    logcheck::problem(log, sent, &rowsLater);
+    QCOMPARE(rowsLater, rows);
+}
+
+void TestE2E::wrongBaudRateDecodesNothing()
+{
+    ToolHarness tool;
+    QVERIFY(tool.start({ "--odr", "3" }));
+    QVERIFY(tool.pressConnect("921600"));
+    QVERIFY(!tool.sim.waitForEvent("garbled").isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(tool.emptyPolls >= 200, 20000);
+    QCOMPARE(tool.samples, 0);
+    QVERIFY(!tool.action("Identify The Device")->isEnabled());
+
+    QVERIFY(tool.pressConnect("115200"));
+    QVERIFY(tool.waitUntilConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(tool.samples > 50, 15000);
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // The update window keeps the firmware's folder in the settings.
+    QStandardPaths::setTestModeEnabled(true);
+    if (argc == 5 && qstrcmp(argv[1], "--as-tool") == 0)
+        return actAsTool(argv[2], argv[3], argv[4]);
+    TestE2E test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_e2e.moc"
