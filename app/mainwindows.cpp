@@ -5,7 +5,7 @@
 #include "cubeview.h"
 #include "datactrlview.h"
 #include "dfuview.h"
-#include "protocol.h"
+#include "sampletext.h"
 #include "task.h"
 #include "ui_mainwindows.h"
 

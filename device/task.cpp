@@ -159,18 +159,3 @@ void Task::stopSaveLog()
     logFileName.clear();
     saveLogEnabled = false;
 }
-
-float Task::bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
-{
-    return zel::bytesToFloat(b0, b1, b2, b3);
-}
-
-quint32 Task::bytesToUInt32(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
-{
-    return zel::bytesToUInt32(b0, b1, b2, b3);
-}
-
-float Task::readFloat(const uchar *buffer, qint64 index)
-{
-    return bytesToFloat(buffer[index], buffer[index + 1], buffer[index + 2], buffer[index + 3]);
-}

@@ -39,9 +39,6 @@ public:
     virtual void parseDataCtrlFrame(const uchar *buffer, qint64 index, int &length);
     virtual void requestDataCtrl();
     virtual void requestVersion();
-    virtual float bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
-    virtual quint32 bytesToUInt32(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
-    virtual float readFloat(const uchar *buffer, qint64 index);
 
 public slots:
     virtual void serialInit(const QString &portName, int baudRate, bool alertBadQuality);

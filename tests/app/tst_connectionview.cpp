@@ -2,6 +2,7 @@
 // port, named through ZEL_EXTRA_PORTS as the demo and the tests name them.
 
 #include "connectionview.h"
+#include "portlist.h"
 #include "ptypair.h"
 #include "task.h"
 

@@ -60,7 +60,7 @@ void TestConfigRecord::encode()
     QFETCH(QByteArray, record);
     QFETCH(float, magField);
 
-    QByteArray held(dataCtrlLength, char(0x77));
+    QByteArray held(dataCtrlRecordLength, char(0x77));
     float heldField = 12.5f;
     encodeDataCtrl({ texts[0], texts[1], texts[2], texts[3], texts[4] }, held, heldField);
     QCOMPARE(held, record);

@@ -1,5 +1,5 @@
 #include "framebuilder.h"
-#include "protocol.h"
+#include "sampletext.h"
 
 #include <QtTest>
 

@@ -3,6 +3,7 @@
 
 #include "framebuilder.h"
 #include "ptypair.h"
+#include "sampletext.h"
 #include "task.h"
 #include "uarttask.h"
 

@@ -1,5 +1,5 @@
-#include "dfuprocedure.h"
 #include "dfuprotocol.h"
+#include "portlist.h"
 
 #include <QtTest>
 

@@ -3,7 +3,7 @@
 // Compares a data log written by the tool with the simulator's own record
 // of the sensor frames it sent.
 
-#include "protocol.h"
+#include "sampletext.h"
 
 #include <QFile>
 #include <QList>

@@ -3,6 +3,7 @@
 // from the wire whole and may be of any length, so none of them may read
 // outside it, and the verdicts must follow the two accepted shapes exactly.
 
+#include "bytes.h"
 #include "dfuprotocol.h"
 
 #include <QByteArray>
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(readUInt32(response, index) == wordAt(data, size, index),
             "words read unsigned little-endian, zero outside");
 
-    const QString dump = hexDump(response);
+    const QString dump = zel::hexDump(response);
     check(dump.size() == 2 * int(size) && isUpperHex(dump), "two upper-case digits a byte");
     check(QByteArray::fromHex(dump.toLatin1()) == response, "the hex dump reads back");
     const QString word = hexUInt32(readUInt32(response, 0));

@@ -12,7 +12,7 @@
 // rescans the carried-over tail, and a long run of them would spend the
 // fuzzer's time on one input instead of many.
 
-#include "protocol.h"
+#include "sampletext.h"
 #include "task.h"
 
 #include <QByteArray>
@@ -50,7 +50,7 @@ bool sameBits(float value, const uchar *bytes)
 {
     quint32 bits;
     std::memcpy(&bits, &value, sizeof bits);
-    return bits == zel::readUInt32At(bytes);
+    return bits == zel::readUInt32(bytes);
 }
 
 // A six-decimal text must be the value rounded to six decimals.
@@ -84,7 +84,7 @@ void checkSensorFrame(Task &task, const uchar *frame, const uchar *buffer, qint6
         check(sameBits(values[i], payload + 4 + 4 * i), "sensor floats come in payload order");
     for (std::size_t i = 0; i < sample.angleAxis.size(); ++i)
         check(sameBits(sample.angleAxis[i], payload + 68 + 4 * i), "angle and axis at 68");
-    check(sample.qualityStatus == zel::readUInt32At(payload + 84), "quality status at 84");
+    check(sample.qualityStatus == zel::readUInt32(payload + 84), "quality status at 84");
 
     const QString console = zel::sensorConsoleText(sample, consoleDate, consoleTime);
     check(console.endsWith(QLatin1Char('\n')), "console text ends in a line feed");
@@ -139,12 +139,15 @@ void checkVersionFrame(
     if (payloadLength == zel::versionLongPayloadLength) {
         check(text.startsWith(expected + QStringLiteral("\nDev Id: ")), "long version text");
         check(text.size() == expected.size() + 9 + 17 + 19, "long version text length");
-        check(text.endsWith(QStringLiteral("\nProduct Id: QZ") + zel::hexDump(payload + 10, 2)),
+        check(text.endsWith(QStringLiteral("\nProduct Id: QZ")
+                  + zel::hexDump(QByteArray(reinterpret_cast<const char *>(payload + 10), 2))),
             "product id closes the long version text");
     } else {
         check(text == expected, "short version text is the version alone");
     }
-    check(zel::hexDump(frame, payloadLength + zel::frameOverhead).size()
+    check(zel::hexDump(
+              QByteArray(reinterpret_cast<const char *>(frame), payloadLength + zel::frameOverhead))
+                .size()
             == 2 * (payloadLength + zel::frameOverhead),
         "hex dump has two digits a byte");
 
