@@ -32,12 +32,25 @@ void Task::serialInit(const QString &portName, int baudRate)
 
 void Task::serialInit(const QString &portName, int baudRate, bool alertBadQuality)
 {
+    qualityAlertArmed = qualityAlertArmed || alertBadQuality;
+    // The first successful open starts the worker thread.
+    if (!reopen(portName, baudRate) || running)
+        return;
+    stopped = false;
+    if (workerThread && thread() != workerThread)
+        moveToThread(workerThread);
+    emit startRun();
+    if (workerThread && !workerThread->isRunning())
+        workerThread->start(QThread::InheritPriority);
+}
+
+bool Task::reopen(const QString &portName, int baudRate)
+{
     qInfo() << "in serial init";
     isAHRS = false;
-    qualityAlertArmed = qualityAlertArmed || alertBadQuality;
     dataCtrlPending = true;
     rxLength = 0;
-    emit sendVersion(QStringLiteral("Not Connected"));
+    emit sendVersion(notConnectedText);
     disconnectCounter = 0;
     // Set before the connect: the first successful one starts the worker
     // thread, whose polls read the flag at once.
@@ -45,19 +58,12 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
 
     if (uartTask->serial_connect(portName, baudRate) != 0) {
         qInfo() << "Error: failed to connect" << portName;
-    } else {
-        connected = true;
-        qInfo() << "... Connected to" << portName;
-        emit sendShowSerialdis();
-        if (!running) {
-            stopped = false;
-            if (workerThread && thread() != workerThread)
-                moveToThread(workerThread);
-            emit startRun();
-            if (workerThread && !workerThread->isRunning())
-                workerThread->start(QThread::InheritPriority);
-        }
+        return false;
     }
+    connected = true;
+    qInfo() << "... Connected to" << portName;
+    emit sendShowSerialdis();
+    return true;
 }
 
 void Task::run()
@@ -70,7 +76,7 @@ void Task::run()
         poorQualityCount = 0;
         if (disconnectCounter == closedCyclesBeforeReport) {
             qDebug() << "disconnect counter!!!";
-            emit sendVersion(QStringLiteral("Not Connected"));
+            emit sendVersion(notConnectedText);
         }
     } else {
         pollSerialPort();

@@ -12,6 +12,14 @@ class QThread;
 class QTimer;
 class UartTask;
 
+// What the worker reports through sendVersion while no module answers on
+// its port, and whether a report says so.
+inline const QString notConnectedText = QStringLiteral("Not Connected");
+inline bool reportsNoModule(const QString &version)
+{
+    return version.contains(notConnectedText);
+}
+
 // The device worker. It opens the module's port, moves itself to its worker
 // thread on the first successful connect, and from then on polls the port
 // every 5 ms: it cuts the byte stream into frames, decodes them, sends the
@@ -79,6 +87,10 @@ signals:
     void startRun();
 
 private:
+    // Closes and re-opens the port and starts asking the module for its
+    // version again, without the user's connect around it: the silence rule
+    // re-opens through here. False when the port did not open.
+    bool reopen(const QString &portName, int baudRate);
     void writeFrame(const QByteArray &frame);
     void sendCommand(zel::MaintenanceCommand command);
     void applySilenceRule();

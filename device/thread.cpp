@@ -69,7 +69,7 @@ void Task::applySilenceRule()
     if (dataOutputEnabled && connected && emptyReadCount > emptyPollsBeforeReopen) {
         emptyReadCount = 0;
         qInfo() << "re-open serial port: empty buffer";
-        serialInit(uartTask->currentPortName(), uartTask->currentBaudRate(), false);
+        reopen(uartTask->currentPortName(), uartTask->currentBaudRate());
     }
 }
 
