@@ -1,6 +1,6 @@
 // The module model driven in-process with bytes and a simulated clock.
 
-#include "modulemodel.h"
+#include "applicationfirmware.h"
 #include "simoptions.h"
 #include "simtestsupport.h"
 
@@ -8,7 +8,7 @@
 #include <QtTest>
 
 using namespace simtest;
-using zel::sim::ModuleModel;
+using zel::sim::ApplicationFirmware;
 using zel::sim::ModuleOptions;
 
 namespace {
@@ -33,7 +33,7 @@ struct Bench
     void send(const QByteArray &bytes) { model.receive(bytes, now); }
     QByteArray take() { return std::exchange(wire, QByteArray()); }
 
-    ModuleModel model;
+    ApplicationFirmware model;
     qint64 now = 0;
     QByteArray wire;
 };
@@ -404,7 +404,7 @@ void TestSimModel::pacingNeverExceedsLineRate()
     options.odrCode = 4;
     options.garbageEvery = 1; // more than any of the rates can carry
     options.garbageBytes = 200;
-    ModuleModel model(options);
+    ApplicationFirmware model(options);
 
     // Irregular steps: the pacing must not depend on how often it is asked.
     const qint64 steps[] = { 1000, 300, 7000, 1000, 2500, 50, 1000 };

@@ -1,7 +1,7 @@
 // The simulated attitude must be one rotation seen through every field of a
 // sample: quaternion, Euler angles, angle-axis, gravity, earth field and rate.
 
-#include "modulemodel.h"
+#include "applicationfirmware.h"
 #include "motion.h"
 #include "simtestsupport.h"
 
@@ -190,7 +190,7 @@ void TestSimMotion::streamedFramesAreConsistent()
     zel::sim::ModuleOptions options;
     options.magField = magField;
     options.odrCode = odrCode;
-    zel::sim::ModuleModel model(options);
+    zel::sim::ApplicationFirmware model(options);
     QByteArray wire;
     for (qint64 now = 0; now <= 5000000; now += 1000)
         wire += model.transmit(now);
