@@ -1,26 +1,11 @@
 #include "connectionview.h"
 
+#include "portlist.h"
 #include "task.h"
 #include "ui_connectionview.h"
 
 #include <QComboBox>
 #include <QPushButton>
-
-namespace {
-const QString zelMark = QStringLiteral(" (ZEL)");
-}
-
-QString portEntryText(const SerialPortEntry &port)
-{
-    if (port.description.contains(QLatin1String("Enhanced")))
-        return port.portName + zelMark;
-    return port.portName;
-}
-
-QString portNameFromEntry(const QString &entry)
-{
-    return entry.split(QStringLiteral(" (")).first();
-}
 
 ConnectionView::ConnectionView(QWidget *parent, Task *task)
     : QMainWindow(parent)
@@ -49,16 +34,10 @@ ConnectionView::~ConnectionView()
 
 void ConnectionView::reloadAction()
 {
-    QString selection;
-    const QList<SerialPortEntry> ports = listSerialPorts();
+    const PortChoice choice = choosePort(listSerialPorts());
     portBox->clear();
-    for (const SerialPortEntry &port : ports) {
-        const QString entry = portEntryText(port);
-        if (entry != port.portName)
-            selection = entry;
-        portBox->addItem(entry);
-    }
-    portBox->setCurrentText(selection);
+    portBox->addItems(choice.entries);
+    portBox->setCurrentIndex(choice.preselected);
 }
 
 void ConnectionView::proxyConnect()

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "portlist.h"
-
 #include <QMainWindow>
 #include <QStringList>
 
@@ -12,12 +10,6 @@ class Task;
 namespace Ui {
 class ConnectionView;
 }
-
-// The port list as the connection dialog shows it: the port's name, marked
-// " (ZEL)" when its description says it is the module's bridge.
-QString portEntryText(const SerialPortEntry &port);
-// The port name inside a list entry, without the mark.
-QString portNameFromEntry(const QString &entry);
 
 // The small window where the user picks the module's port and baud rate and
 // starts the connection. It hands both to the worker and learns nothing of

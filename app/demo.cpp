@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QIcon>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextStream>
@@ -49,10 +48,8 @@ void tileGraphWindows(MainView &window)
 
 int main(int argc, char *argv[])
 {
-    Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orvix ZEL PC Tool"));
-    QApplication::setOrganizationName(QStringLiteral("Orvix"));
+    setUpApplication();
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -65,7 +62,6 @@ int main(int argc, char *argv[])
     const int seconds = args.size() > 2 ? qMax(1, args[2].toInt()) : 5;
 
     MainView window;
-    window.setWindowIcon(QIcon(QStringLiteral(":icons/launcher.ico")));
     window.show();
 
     QTimer::singleShot(500, &window, [&] {

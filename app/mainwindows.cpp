@@ -5,38 +5,72 @@
 #include "cubeview.h"
 #include "datactrlview.h"
 #include "dfuview.h"
-#include "protocol.h"
+#include "sampletext.h"
 #include "task.h"
 #include "ui_mainwindows.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QFile>
 #include <QFileDialog>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSurfaceFormat>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // One main window exists; its firmware version and calibration progress
 // live beside it.
-QString firmwareVersion = QStringLiteral("Not Connected");
+QString firmwareVersion = notConnectedText;
 bool magCalibrating = false;
 int goodQualityCount = 0;
 
-const QString notConnected = QStringLiteral("Not Connected");
-const QString launcherIcon = QStringLiteral(":icons/launcher.ico");
 constexpr int consoleBlockLimit = 1000;
 constexpr int noticeHideMs = 3000;
 constexpr int identifyNoticeHideMs = 60000;
 
+void bringToFront(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void toggleWindow(QWidget *window)
+{
+    if (window->isVisible())
+        window->hide();
+    else
+        bringToFront(window);
+}
+
+QMessageBox *newNotice(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    auto *box = new QMessageBox;
+    box->setWindowTitle(title);
+    box->setText(text);
+    box->setIcon(icon);
+    return box;
+}
+
 } // namespace
+
+void setUpApplication()
+{
+    Q_INIT_RESOURCE(resources);
+    QApplication::setApplicationName(QStringLiteral("Orvix ZEL PC Tool"));
+    QApplication::setOrganizationName(QStringLiteral("Orvix"));
+    QApplication::setOrganizationDomain(QStringLiteral("orvix.example"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":icons/launcher.ico")));
+}
 
 const QString MainView::programVersion = QStringLiteral("1.1.3");
 
@@ -64,16 +98,12 @@ MainView::MainView(QWidget *parent)
     QSurfaceFormat::setDefaultFormat(format);
 
     connectionView = new ConnectionView(this, worker);
-    connectionView->setWindowIcon(QIcon(launcherIcon));
     dataCtrlView = new DataCtrlView(this);
-    dataCtrlView->setWindowIcon(QIcon(launcherIcon));
     dataCtrlView->hide();
     dfuView = new DfuView(this);
-    dfuView->setWindowIcon(QIcon(launcherIcon));
     dfuView->hide();
     createCharts();
     cubeView = new CubeView;
-    cubeView->setWindowIcon(QIcon(launcherIcon));
     cubeView->setFormat(format);
 
     connectSignals();
@@ -103,9 +133,7 @@ void MainView::createActions()
     connect(actionConnect, &QAction::triggered, this, &MainView::showConeection);
 
     actionDisconnect = new QAction(tr("&Disconnect"), this);
-    actionDisconnect->setVisible(false);
     connect(actionDisconnect, &QAction::triggered, this, &MainView::disconnection);
-    connect(actionDisconnect, &QAction::triggered, this, &MainView::showSerialact);
 
     actionReset = new QAction(tr("&Reset to Default"), this);
     connect(actionReset, &QAction::triggered, this, &MainView::resetDevice);
@@ -135,7 +163,6 @@ void MainView::createActions()
     connect(actionStartSaveLog, &QAction::triggered, this, &MainView::saveLog);
 
     actionStopSaveLog = new QAction(tr("&Stop Saving Log"), this);
-    actionStopSaveLog->setVisible(false);
     connect(actionStopSaveLog, &QAction::triggered, this, &MainView::stopSaveLog);
 
     actionDfu = new QAction(tr("&Device Firmware Update"), this);
@@ -155,7 +182,7 @@ void MainView::createActions()
     actionVersion = new QAction(tr("&Version"), this);
     connect(actionVersion, &QAction::triggered, this, &MainView::about);
 
-    setDeviceActionsEnabled(false);
+    setLinkState(LinkState::Disconnected);
 }
 
 void MainView::createMenus()
@@ -191,16 +218,42 @@ void MainView::createMenus()
     aboutMenu->addAction(actionVersion);
 }
 
-void MainView::setDeviceActionsEnabled(bool enabled)
+void MainView::setLinkState(LinkState state)
 {
-    const QList<QAction *> deviceActions { actionReset, actionReboot, action3DView, actionAcc,
-        actionMag, actionGyr, actionEul, actionAllGraphs, actionStartSaveLog, actionStopSaveLog,
-        actionConfig, actionIdentify };
-    for (QAction *action : deviceActions)
-        action->setEnabled(enabled);
-    // Only the module's fusion mode enables calibration.
-    if (!enabled)
-        actionMagCalibration->setEnabled(false);
+    linkState = state;
+    if (state == LinkState::Disconnected)
+        fusionMode = false; // until the module tells it again
+    const bool disconnected = state == LinkState::Disconnected;
+    const bool connected = state == LinkState::Connected;
+    struct ActionState
+    {
+        QAction *action;
+        bool visible;
+        bool enabled;
+    };
+    const ActionState table[] = {
+        { actionConnect, disconnected, true },
+        { actionDisconnect, !disconnected, true },
+        { actionReset, true, connected },
+        { actionReboot, true, connected },
+        { action3DView, true, connected },
+        { actionAcc, true, connected },
+        { actionMag, true, connected },
+        { actionGyr, true, connected },
+        { actionEul, true, connected },
+        { actionAllGraphs, true, connected },
+        { actionStartSaveLog, !recording, connected },
+        { actionStopSaveLog, recording, connected },
+        { actionDfu, true, true },
+        { actionConfig, true, connected },
+        { actionIdentify, true, connected },
+        { actionMagCalibration, true, connected && fusionMode },
+        { actionVersion, true, true },
+    };
+    for (const ActionState &entry : table) {
+        entry.action->setVisible(entry.visible);
+        entry.action->setEnabled(entry.enabled);
+    }
 }
 
 void MainView::connectSignals()
@@ -256,7 +309,6 @@ void MainView::createCharts()
             chart->series[s]->setName(tr(setup.seriesNames[s]));
         chart->setRangeLimits(-setup.limit, setup.limit);
         chart->axisY->setTitleText(setup.unit);
-        chart->setWindowIcon(QIcon(launcherIcon));
         chart->hide();
         charts[i] = chart;
     }
@@ -264,22 +316,13 @@ void MainView::createCharts()
 
 void MainView::createNotices()
 {
-    lowQualityBox = new QMessageBox;
-    lowQualityBox->setWindowTitle(QStringLiteral("Low Quality"));
-    lowQualityBox->setText(
+    lowQualityBox = newNotice(QMessageBox::Warning, QStringLiteral("Low Quality"),
         QStringLiteral("Move to another location\nOr try to start calibration "
                        "again\n(Rotate device in 6 dimensions for 30 seconds)\n"));
-    lowQualityBox->setIcon(QMessageBox::Warning);
-
-    magCalibrationBox = new QMessageBox;
-    magCalibrationBox->setWindowTitle(tr("Mag Calibration"));
-    magCalibrationBox->setText(tr("Rotate the device in 6 dimensions for 30 seconds."));
-    magCalibrationBox->setIcon(QMessageBox::Information);
-
-    magCalibrationSuccessBox = new QMessageBox;
-    magCalibrationSuccessBox->setWindowTitle(tr("Mag Calibration Success"));
-    magCalibrationSuccessBox->setText(tr("Keep the device steady to calibrate gyroscope."));
-    magCalibrationSuccessBox->setIcon(QMessageBox::Information);
+    magCalibrationBox = newNotice(QMessageBox::Information, tr("Mag Calibration"),
+        tr("Rotate the device in 6 dimensions for 30 seconds."));
+    magCalibrationSuccessBox = newNotice(QMessageBox::Information, tr("Mag Calibration Success"),
+        tr("Keep the device steady to calibrate gyroscope."));
 }
 
 void MainView::logMessageFromThread(QString s)
@@ -298,41 +341,33 @@ void MainView::disconnection()
     enterDisconnectedState(true);
 }
 
-void MainView::showSerialact()
-{
-    actionConnect->setVisible(true);
-    actionDisconnect->setVisible(false);
-}
-
 void MainView::showSerialdis()
 {
-    actionConnect->setVisible(false);
-    actionDisconnect->setVisible(true);
+    setLinkState(LinkState::PortOpen);
 }
 
 void MainView::receiveVersion(QString version)
 {
     firmwareVersion = version;
-    if (version.contains(notConnected)) {
+    if (reportsNoModule(version))
         enterDisconnectedState(false);
-        return;
-    }
-    setDeviceActionsEnabled(true);
+    else
+        setLinkState(LinkState::Connected);
 }
 
 void MainView::receiveIsAHRS(bool isAHRS)
 {
-    actionMagCalibration->setEnabled(isAHRS);
+    fusionMode = isAHRS;
+    setLinkState(linkState);
 }
 
 void MainView::enterDisconnectedState(bool stopSerialPort)
 {
     dataCtrlView->hide();
-    setDeviceActionsEnabled(false);
+    setLinkState(LinkState::Disconnected);
     if (stopSerialPort)
         emit proxyStopSerialPort();
-    showSerialact();
-    if (actionStopSaveLog->isVisible())
+    if (recording)
         stopSaveLog();
 }
 
@@ -368,23 +403,22 @@ void MainView::saveLog()
     file.write(zel::csvHeader());
     file.close();
     emit proxySaveLog(fileName);
-    actionStartSaveLog->setVisible(false);
-    actionStopSaveLog->setVisible(true);
+    recording = true;
+    setLinkState(linkState);
 }
 
 void MainView::stopSaveLog()
 {
     emit proxyStopSaveLog();
-    actionStartSaveLog->setVisible(true);
-    actionStopSaveLog->setVisible(false);
+    recording = false;
+    setLinkState(linkState);
 }
 
 void MainView::identifyInfo()
 {
-    auto *box = new QMessageBox;
+    QMessageBox *box = newNotice(QMessageBox::NoIcon, tr("Identify"),
+        tr("Status LED will blink in bright blue for 1 minute."));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowTitle(tr("Identify"));
-    box->setText(tr("Status LED will blink in bright blue for 1 minute."));
     box->show();
     QTimer::singleShot(identifyNoticeHideMs, box, &QWidget::hide);
 }
@@ -421,11 +455,8 @@ void MainView::alertGoodQuality()
 void MainView::alertDisconnectByBLE()
 {
     emit proxyStopSerialPort();
-    QMessageBox box(QMessageBox::Critical, tr("Multiple Connection Detected"),
-        tr("Notice: One connection at a time.\n") + tr("Mobile App Connected. PC Tool Stopped."),
-        QMessageBox::Ok, this);
-    box.setDefaultButton(QMessageBox::NoButton);
-    box.exec();
+    execMessageBox(QMessageBox::Critical, tr("Multiple Connection Detected"),
+        tr("Notice: One connection at a time.\n") + tr("Mobile App Connected. PC Tool Stopped."));
     enterDisconnectedState(true);
 }
 
@@ -438,29 +469,30 @@ void MainView::about()
             + QStringLiteral("Firmware: ") + firmwareVersion);
 }
 
+int MainView::execMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+    QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, this);
+    box.setDefaultButton(QMessageBox::NoButton);
+    return box.exec();
+}
+
 void MainView::dfuSuccess()
 {
-    QMessageBox box(QMessageBox::Information, tr("Device Firmeare Update"), tr("DFU Success."),
-        QMessageBox::Ok, this);
-    box.setDefaultButton(QMessageBox::NoButton);
-    box.exec();
+    execMessageBox(QMessageBox::Information, tr("Device Firmeare Update"), tr("DFU Success."));
 }
 
 void MainView::dfuFailed()
 {
-    QMessageBox box(QMessageBox::Warning, tr("Device Firmeare Update"), tr("DFU Failed."),
-        QMessageBox::Ok, this);
-    box.setDefaultButton(QMessageBox::NoButton);
-    box.exec();
+    execMessageBox(QMessageBox::Warning, tr("Device Firmeare Update"), tr("DFU Failed."));
 }
 
 void MainView::showDfu()
 {
     dfuView->show();
-    QMessageBox question(QMessageBox::Question, QString(),
-        tr("Do you wish to update the firmware?"), QMessageBox::Yes | QMessageBox::No, this);
-    question.setDefaultButton(QMessageBox::NoButton);
-    if (question.exec() == QMessageBox::Yes) {
+    if (execMessageBox(QMessageBox::Question, QString(), tr("Do you wish to update the firmware?"),
+            QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes) {
         qDebug() << "Yes was clicked";
         emit proxyStopSerialPort();
     } else {
@@ -475,67 +507,41 @@ void MainView::showConfig()
     emit proxyreqestDataCtrl();
 }
 
-void MainView::toggleChart(int index)
-{
-    ChartView *chart = charts[std::size_t(index)];
-    if (chart->isVisible()) {
-        chart->hide();
-        return;
-    }
-    chart->show();
-    chart->raise();
-    chart->activateWindow();
-}
-
 void MainView::showCubeView()
 {
-    if (cubeView->isVisible()) {
-        cubeView->hide();
-        return;
-    }
-    cubeView->show();
-    cubeView->raise();
-    cubeView->activateWindow();
+    toggleWindow(cubeView);
 }
 
 void MainView::showAccChart()
 {
-    toggleChart(0);
+    toggleWindow(charts[0]);
 }
 
 void MainView::showMagChart()
 {
-    toggleChart(1);
+    toggleWindow(charts[1]);
 }
 
 void MainView::showGyrChart()
 {
-    toggleChart(2);
+    toggleWindow(charts[2]);
 }
 
 void MainView::showEulChart()
 {
-    toggleChart(3);
+    toggleWindow(charts[3]);
 }
 
 void MainView::showAllGraph()
 {
-    bool anyVisible = cubeView->isVisible();
-    for (ChartView *chart : charts)
-        anyVisible = anyVisible || chart->isVisible();
-    if (anyVisible) {
-        cubeView->hide();
-        for (ChartView *chart : charts)
-            chart->hide();
-        return;
-    }
-    cubeView->show();
-    cubeView->raise();
-    cubeView->activateWindow();
-    for (ChartView *chart : charts) {
-        chart->show();
-        chart->raise();
-        chart->activateWindow();
+    const QList<QWidget *> graphs { cubeView, charts[0], charts[1], charts[2], charts[3] };
+    const bool anyVisible
+        = std::any_of(graphs.begin(), graphs.end(), [](QWidget *w) { return w->isVisible(); });
+    for (QWidget *graph : graphs) {
+        if (anyVisible)
+            graph->hide();
+        else
+            bringToFront(graph);
     }
 }
 

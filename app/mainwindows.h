@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QString>
 
 #include <array>
@@ -12,7 +13,6 @@ class DataCtrlView;
 class DfuView;
 class QAction;
 class QMenu;
-class QMessageBox;
 class QPlainTextEdit;
 class QThread;
 class Task;
@@ -21,8 +21,20 @@ namespace Ui {
 class MainView;
 }
 
+// Names the application (and with it where its settings live) and gives
+// every window the tool's icon. The tool and its demo driver call it once
+// their QApplication exists.
+void setUpApplication();
+
+// How far the link to the module has come, as the worker reports it.
+enum class LinkState {
+    Disconnected, // no port open
+    PortOpen, // the port is open; the module has not told its version yet
+    Connected, // the module has answered with its version
+};
+
 // The main window: it creates every other window, the worker and its
-// thread, wires them together, keeps the connection state in its actions and
+// thread, wires them together, sets its actions from the link state and
 // tells the user about the module through its notices.
 class MainView : public QMainWindow
 {
@@ -75,7 +87,6 @@ public slots:
     void alertPoorQuality();
     void alertGoodQuality();
     void alertDisconnectByBLE();
-    void showSerialact();
     void showSerialdis();
     void receiveIsAHRS(bool isAHRS);
     void dfuSuccess();
@@ -91,10 +102,19 @@ private:
     void createCharts();
     void connectSignals();
     void createNotices();
+    // Shows every action, or hides it, and enables it as the link state,
+    // the recording and the module's fusion mode allow.
+    void setLinkState(LinkState state);
     void enterDisconnectedState(bool stopSerialPort);
-    void setDeviceActionsEnabled(bool enabled);
-    void toggleChart(int index);
+    // A modal box with no default button; returns the button pressed.
+    int execMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
     void stopWorker();
+
+    LinkState linkState = LinkState::Disconnected;
+    bool recording = false;
+    // Only the module's fusion (AHRS) mode can calibrate the magnetometer.
+    bool fusionMode = false;
 
     QAction *actionStartSaveLog;
     QAction *actionStopSaveLog;

@@ -145,8 +145,8 @@ bool magFieldForCity(const QString &city, float &magField)
 
 void encodeDataCtrl(const DataCtrlTexts &texts, QByteArray &dataCtrl, float &magField)
 {
-    if (dataCtrl.size() < dataCtrlLength)
-        dataCtrl.append(QByteArray(dataCtrlLength - dataCtrl.size(), '\0'));
+    if (dataCtrl.size() < dataCtrlRecordLength)
+        dataCtrl.append(QByteArray(dataCtrlRecordLength - dataCtrl.size(), '\0'));
     setByte(dataCtrl, OdrCodeByte, odrCodeForText(texts.outputRate));
     setByte(dataCtrl, AhrsModeByte, ahrsModeForText(texts.fusionMode));
     dataCtrl[Reserved2Byte] = char(reserved2Value);
@@ -200,16 +200,8 @@ DataCtrlTexts decodeDataCtrl(const QByteArray &dataCtrl, float magField)
 
 int hostBaudRate(quint8 baudCode)
 {
-    switch (baudCode) {
-    case 0:
-        return 115200;
-    case 1:
-        return 921600;
-    case 2:
-        return 38400;
-    default:
-        return 0;
-    }
+    // The unknown text reads as no number, that is 0.
+    return baudRateText(baudCode).toInt();
 }
 
 } // namespace zel

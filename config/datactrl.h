@@ -5,6 +5,8 @@
 // record read from the module becomes texts again. Nothing here needs a
 // window, so every code table can be checked on its own.
 
+#include "protocol.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -20,8 +22,6 @@ enum DataCtrlByte : int {
     Reserved4Byte = 4,
     OutputEnableByte = 5,
 };
-
-constexpr int dataCtrlLength = 6;
 
 // The host never interprets the reserved bytes but always writes these.
 constexpr quint8 reserved2Value = 1;

@@ -34,7 +34,7 @@ DataCtrlView::DataCtrlView(QWidget *parent)
     , baudRateList(zel::baudRateItems())
     , dataList(zel::dataOutputItems())
     , refMagList(zel::refCityItems())
-    , dataCtrl(zel::dataCtrlLength, '\0')
+    , dataCtrl(zel::dataCtrlRecordLength, '\0')
 {
     ui->setupUi(this);
 
@@ -64,12 +64,12 @@ DataCtrlView::~DataCtrlView()
 
 void DataCtrlView::receiveDataCtrl(QByteArray received, float receivedMagField)
 {
-    if (received.size() < zel::dataCtrlLength) {
+    if (received.size() < zel::dataCtrlRecordLength) {
         qDebug() << "DataCtrlView: ignoring a data-control record of" << received.size()
                  << "bytes, six are needed";
         return;
     }
-    dataCtrl = received.left(zel::dataCtrlLength);
+    dataCtrl = received.left(zel::dataCtrlRecordLength);
     magField = receivedMagField;
     qDebug() << "bufreceiveDataCtrl" << received.toHex(' ') << received.size();
     showDataCtrl();
@@ -93,7 +93,7 @@ void DataCtrlView::configDataCtrl()
 
     // The record goes first so that the module hears it at the old rate;
     // only then does the host follow to the new one.
-    emit sendConfigDataCtrl(dataCtrl.left(zel::dataCtrlLength), magField);
+    emit sendConfigDataCtrl(dataCtrl.left(zel::dataCtrlRecordLength), magField);
     const int rate = zel::hostBaudRate(quint8(dataCtrl.at(zel::BaudCodeByte)));
     if (rate != 0)
         emit sendBaudRate(rate, false);

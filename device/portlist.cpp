@@ -28,3 +28,28 @@ QList<SerialPortEntry> listSerialPorts()
     ports.append(parseExtraPorts(qEnvironmentVariable("ZEL_EXTRA_PORTS")));
     return ports;
 }
+
+QString portEntryText(const SerialPortEntry &port)
+{
+    if (port.description.contains(QLatin1String("Enhanced")))
+        return port.portName + QStringLiteral(" (ZEL)");
+    return port.portName;
+}
+
+QString portNameFromEntry(const QString &entry)
+{
+    return entry.left(entry.indexOf(QStringLiteral(" (")));
+}
+
+PortChoice choosePort(const QList<SerialPortEntry> &ports)
+{
+    PortChoice choice;
+    for (const SerialPortEntry &port : ports) {
+        const QString entry = portEntryText(port);
+        const bool marked = entry != port.portName;
+        if (marked || choice.entries.isEmpty())
+            choice.preselected = choice.entries.size();
+        choice.entries.append(entry);
+    }
+    return choice;
+}

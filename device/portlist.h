@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // A serial port as the port choosers list it: the name to open and the
 // description the system (or the user) gives it.
@@ -20,3 +21,18 @@ QList<SerialPortEntry> listSerialPorts();
 
 // The extra-port part on its own, parsed from a ZEL_EXTRA_PORTS value.
 QList<SerialPortEntry> parseExtraPorts(const QString &value);
+
+// A port as the choosers show it: its name, marked " (ZEL)" when its
+// description says it is the module's bridge.
+QString portEntryText(const SerialPortEntry &port);
+// The port name inside a list entry: the text before the first " (".
+QString portNameFromEntry(const QString &entry);
+
+// What a port chooser offers: one entry per port, in order, and the entry
+// to preselect, the last marked one (else the first; -1 for no ports).
+struct PortChoice
+{
+    QStringList entries;
+    int preselected = -1;
+};
+PortChoice choosePort(const QList<SerialPortEntry> &ports);

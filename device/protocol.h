@@ -2,14 +2,14 @@
 
 // The device frame protocol spoken with the module's application firmware:
 // frame envelope, the kinds of frames the tool accepts, the command frames it
-// sends, and the decoding and text forms of the replies and the sensor stream.
-// Everything here works on bytes and numbers so that it can be checked
-// without a port, a thread or a window.
+// sends, and the decoding of the replies and the sensor stream. Everything
+// here works on bytes and numbers so that it can be checked without a port,
+// a thread or a window.
+
+#include "bytes.h"
 
 #include <QByteArray>
-#include <QDate>
 #include <QString>
-#include <QTime>
 
 #include <array>
 #include <functional>
@@ -35,17 +35,6 @@ constexpr qint64 rxCarryOverCap = 999;
 enum class FrameKind { SensorData, DataCtrlReply, BleNotice, VersionReply };
 
 enum class MaintenanceCommand { Reset, Reboot, Identify, Calibrate };
-
-inline quint32 bytesToUInt32(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
-{
-    return quint32(b0) | quint32(b1) << 8 | quint32(b2) << 16 | quint32(b3) << 24;
-}
-float bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
-float readFloatAt(const uchar *data);
-quint32 readUInt32At(const uchar *data);
-
-// Appends the byte as exactly two upper-case hexadecimal digits.
-void appendHexByte(QString &text, quint8 byte);
 
 // Frames the tool sends, each complete with its envelope.
 QByteArray versionRequestFrame();
@@ -95,23 +84,8 @@ inline bool isGoodQuality(quint32 qualityStatus)
     return qualityStatus >= 2;
 }
 
-// Number texts shared by the console and the data log.
-QString timestampText(float timestamp);
-QString valueText(float value);
-void appendValueText(QString &text, float value);
-// The date and time that begin each console line: "yyyy/MM/dd HH:mm:ss.zzz".
-QString consoleStamp(const QDate &date, const QTime &time);
-
-// The three console lines of one frame, each ending in a line feed.
-QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time);
-
-// The data log's header line and one row (17 fields, ending in a line feed).
-QByteArray csvHeader();
-QByteArray csvRow(const SensorSample &sample);
-
 // Version reply: payload of 4 or 12 bytes.
 QString versionText(const uchar *payload, int payloadLength);
-QString hexDump(const uchar *data, qint64 length);
 
 // Data-control reply: the six record bytes and the reference field.
 struct DataCtrlReply

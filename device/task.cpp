@@ -46,12 +46,25 @@ void Task::serialInit(const QString &portName, int baudRate)
 
 void Task::serialInit(const QString &portName, int baudRate, bool alertBadQuality)
 {
+    qualityAlertArmed = qualityAlertArmed || alertBadQuality;
+    // The first successful open starts the worker thread.
+    if (!reopen(portName, baudRate) || running)
+        return;
+    stopped = false;
+    if (workerThread && thread() != workerThread)
+        moveToThread(workerThread);
+    emit startRun();
+    if (workerThread && !workerThread->isRunning())
+        workerThread->start(QThread::InheritPriority);
+}
+
+bool Task::reopen(const QString &portName, int baudRate)
+{
     qInfo() << "in serial init";
     isAHRS = false;
-    qualityAlertArmed = qualityAlertArmed || alertBadQuality;
     dataCtrlPending = true;
     rxLength = 0;
-    emit sendVersion(QStringLiteral("Not Connected"));
+    emit sendVersion(notConnectedText);
     disconnectCounter = 0;
     // Set before the connect: the first successful one starts the worker
     // thread, whose polls read the flag at once.
@@ -59,19 +72,12 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
 
     if (uartTask->serial_connect(portName, baudRate) != 0) {
         qInfo() << "Error: failed to connect" << portName;
-    } else {
-        connected = true;
-        qInfo() << "... Connected to" << portName;
-        emit sendShowSerialdis();
-        if (!running) {
-            stopped = false;
-            if (workerThread && thread() != workerThread)
-                moveToThread(workerThread);
-            emit startRun();
-            if (workerThread && !workerThread->isRunning())
-                workerThread->start(QThread::InheritPriority);
-        }
+        return false;
     }
+    connected = true;
+    qInfo() << "... Connected to" << portName;
+    emit sendShowSerialdis();
+    return true;
 }
 
 void Task::run()
@@ -84,7 +90,7 @@ void Task::run()
         poorQualityCount = 0;
         if (disconnectCounter == closedCyclesBeforeReport) {
             qDebug() << "disconnect counter!!!";
-            emit sendVersion(QStringLiteral("Not Connected"));
+            emit sendVersion(notConnectedText);
         }
     } else {
         pollSerialPort();
@@ -174,19 +180,4 @@ void Task::stopSaveLog()
 {
     logFileName.clear();
     saveLogEnabled = false;
-}
-
-float Task::bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
-{
-    return zel::bytesToFloat(b0, b1, b2, b3);
-}
-
-quint32 Task::bytesToUInt32(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
-{
-    return zel::bytesToUInt32(b0, b1, b2, b3);
-}
-
-float Task::readFloat(const uchar *buffer, qint64 index)
-{
-    return bytesToFloat(buffer[index], buffer[index + 1], buffer[index + 2], buffer[index + 3]);
 }

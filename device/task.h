@@ -12,6 +12,14 @@ class QThread;
 class QTimer;
 class UartTask;
 
+// What the worker reports through sendVersion while no module answers on
+// its port, and whether a report says so.
+inline const QString notConnectedText = QStringLiteral("Not Connected");
+inline bool reportsNoModule(const QString &version)
+{
+    return version.contains(notConnectedText);
+}
+
 // The device worker. It opens the module's port, moves itself to its worker
 // thread on the first successful connect, and from then on polls the port
 // every 5 ms: it cuts the byte stream into frames, decodes them, sends the
@@ -39,9 +47,6 @@ public:
     virtual void parseDataCtrlFrame(const uchar *buffer, qint64 index, int &length);
     virtual void requestDataCtrl();
     virtual void requestVersion();
-    virtual float bytesToFloat(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
-    virtual quint32 bytesToUInt32(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
-    virtual float readFloat(const uchar *buffer, qint64 index);
 
 public slots:
     virtual void serialInit(const QString &portName, int baudRate, bool alertBadQuality);
@@ -82,6 +87,10 @@ signals:
     void startRun();
 
 private:
+    // Closes and re-opens the port and starts asking the module for its
+    // version again, without the user's connect around it: the silence rule
+    // re-opens through here. False when the port did not open.
+    bool reopen(const QString &portName, int baudRate);
     void writeFrame(const QByteArray &frame);
     void sendCommand(zel::MaintenanceCommand command);
     void applySilenceRule();

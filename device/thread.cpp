@@ -3,6 +3,7 @@
 
 #include "task.h"
 
+#include "sampletext.h"
 #include "uarttask.h"
 
 #include <QDateTime>
@@ -68,7 +69,7 @@ void Task::applySilenceRule()
     if (dataOutputEnabled && connected && emptyReadCount > emptyPollsBeforeReopen) {
         emptyReadCount = 0;
         qInfo() << "re-open serial port: empty buffer";
-        serialInit(uartTask->currentPortName(), uartTask->currentBaudRate(), false);
+        reopen(uartTask->currentPortName(), uartTask->currentBaudRate());
     }
 }
 
@@ -119,7 +120,8 @@ void Task::parseVersionFrame(const uchar *buffer, qint64 index, int &length)
 {
     const int payloadLength = length;
     length += zel::frameOverhead;
-    qDebug().noquote() << zel::hexDump(buffer + index, length);
+    qDebug().noquote() << zel::hexDump(
+        QByteArray::fromRawData(reinterpret_cast<const char *>(buffer + index), length));
     const QString version = zel::versionText(buffer + index + 4, payloadLength);
     emit sendVersion(version);
     qDebug().noquote() << version;

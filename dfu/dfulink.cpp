@@ -26,11 +26,11 @@ bool DfuLink::writeAll(const QByteArray &bytes, int timeoutMs)
     return true;
 }
 
-QByteArray DfuLink::send_message(const char *body, int length)
+QByteArray DfuLink::send_message(const QByteArray &body)
 {
-    if (!writeAll(crcPrefix(body, length), crcWriteTimeoutMs))
+    if (!writeAll(crcPrefix(body), crcWriteTimeoutMs))
         log(QStringLiteral("Error sending crc"));
-    if (!writeAll(QByteArray::fromRawData(body, length), bodyWriteTimeoutMs))
+    if (!writeAll(body, bodyWriteTimeoutMs))
         log(QStringLiteral("Error sending hello"));
 
     // Bytes already taken in while writing belong to this response too.
@@ -44,22 +44,12 @@ QByteArray DfuLink::send_message(const char *body, int length)
     return response;
 }
 
-QByteArray DfuLink::send_message(const QByteArray &body)
+bool DfuLink::send_ackd_command(const QByteArray &body)
 {
-    return send_message(body.constData(), body.size());
-}
-
-bool DfuLink::send_ackd_command(const char *body, int length)
-{
-    const AckVerdict verdict = judgeAcknowledgement(send_message(body, length));
+    const AckVerdict verdict = judgeAcknowledgement(send_message(body));
     if (!verdict.accepted)
         log(verdict.logLine);
     return verdict.accepted;
-}
-
-bool DfuLink::send_ackd_command(const QByteArray &body)
-{
-    return send_ackd_command(body.constData(), body.size());
 }
 
 } // namespace zel::dfu

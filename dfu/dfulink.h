@@ -24,12 +24,10 @@ public:
     // Writes the CRC prefix and the body, then returns the response bytes:
     // empty when nothing arrived in time, otherwise everything up to the
     // first quiet gap. Write timeouts are only logged.
-    QByteArray send_message(const char *body, int length);
     QByteArray send_message(const QByteArray &body);
 
     // True when the response is an acknowledgement with status 0; any other
     // answer is logged and refused.
-    bool send_ackd_command(const char *body, int length);
     bool send_ackd_command(const QByteArray &body);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "dfulink.h"
 #include "dfuprotocol.h"
+#include "portlist.h"
 
 #include <QDebug>
 #include <QFile>
@@ -129,12 +130,6 @@ DfuOutcome runOnOpenPort(QSerialPort &port, const QString &fileName, DfuProcedur
 }
 
 } // namespace
-
-QString portNameFromEntry(const QString &entry)
-{
-    const int marker = entry.indexOf(QStringLiteral(" ("));
-    return marker < 0 ? entry : entry.left(marker);
-}
 
 DfuOutcome runFirmwareUpdate(
     QSerialPort &port, const QString &portEntry, const QString &fileName, DfuProcedureSink &sink)

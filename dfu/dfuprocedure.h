@@ -34,10 +34,6 @@ enum class DfuOutcome {
     Failed,
 };
 
-// The port name within a port-list entry: the text before the first " (",
-// which drops the marker the port search adds.
-QString portNameFromEntry(const QString &entry);
-
 // Runs the update of `fileName` through `port`, opened anew on the port of
 // `portEntry`. The port is closed again at every end after it was opened.
 DfuOutcome runFirmwareUpdate(

@@ -1,6 +1,6 @@
 #include "dfuprotocol.h"
 
-#include "protocol.h"
+#include "bytes.h"
 
 #include <zlib.h>
 
@@ -9,18 +9,6 @@
 namespace zel::dfu {
 
 namespace {
-
-void appendUInt16(QByteArray &bytes, quint16 value)
-{
-    bytes.append(char(value & 0xFF));
-    bytes.append(char(value >> 8));
-}
-
-void appendUInt32(QByteArray &bytes, quint32 value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.append(char((value >> shift) & 0xFF));
-}
 
 QByteArray messageStart(MessageType type, int wireLength)
 {
@@ -33,23 +21,10 @@ QByteArray messageStart(MessageType type, int wireLength)
 
 } // namespace
 
-quint32 crc32Of(const char *data, qint64 length)
-{
-    // zlib takes at most a uInt per call; feed longer runs in pieces.
-    uLong crc = crc32(0L, Z_NULL, 0);
-    const auto *bytes = reinterpret_cast<const Bytef *>(data);
-    while (length > 0) {
-        const uInt piece = uInt(std::min<qint64>(length, 1 << 30));
-        crc = crc32(crc, bytes, piece);
-        bytes += piece;
-        length -= piece;
-    }
-    return quint32(crc);
-}
-
 quint32 crc32Of(const QByteArray &bytes)
 {
-    return crc32Of(bytes.constData(), bytes.size());
+    return quint32(
+        crc32(0L, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
 }
 
 QByteArray helloBody()
@@ -88,16 +63,16 @@ QByteArray dataChunkBody(quint32 offset, const char *data, int length)
     return body;
 }
 
-QByteArray crcPrefix(const char *body, int length)
+QByteArray crcPrefix(const QByteArray &body)
 {
     QByteArray prefix;
-    appendUInt32(prefix, length > 0 ? crc32Of(body, length) : 0);
+    appendUInt32(prefix, crc32Of(body));
     return prefix;
 }
 
 QByteArray wireMessage(const QByteArray &body)
 {
-    return crcPrefix(body.constData(), body.size()) + body;
+    return crcPrefix(body) + body;
 }
 
 quint32 readUInt32(const QByteArray &response, int index)
@@ -108,7 +83,7 @@ quint32 readUInt32(const QByteArray &response, int index)
         if (at >= 0 && at < response.size())
             bytes[i] = quint8(response.at(at));
     }
-    return bytesToUInt32(bytes[0], bytes[1], bytes[2], bytes[3]);
+    return zel::readUInt32(bytes);
 }
 
 QString hexUInt32(quint32 value)
@@ -116,15 +91,6 @@ QString hexUInt32(quint32 value)
     QString text;
     for (int shift = 24; shift >= 0; shift -= 8)
         appendHexByte(text, quint8(value >> shift));
-    return text;
-}
-
-QString hexDump(const QByteArray &bytes)
-{
-    QString text;
-    text.reserve(bytes.size() * 2);
-    for (const char byte : bytes)
-        appendHexByte(text, quint8(byte));
     return text;
 }
 

@@ -44,7 +44,6 @@ enum MessageType : quint16 {
 };
 
 // CRC-32/ISO-HDLC, the zlib and Ethernet CRC.
-quint32 crc32Of(const char *data, qint64 length);
 quint32 crc32Of(const QByteArray &bytes);
 
 // Message bodies, that is everything of a message but its CRC prefix.
@@ -57,7 +56,7 @@ QByteArray dataChunkBody(quint32 offset, const char *data, int length);
 
 // The four CRC bytes that precede a body on the wire, least significant
 // first. An empty body has a zero CRC field.
-QByteArray crcPrefix(const char *body, int length);
+QByteArray crcPrefix(const QByteArray &body);
 // CRC prefix and body: the message exactly as it goes on the wire.
 QByteArray wireMessage(const QByteArray &body);
 
@@ -66,8 +65,6 @@ QByteArray wireMessage(const QByteArray &body);
 quint32 readUInt32(const QByteArray &response, int index);
 // Eight upper-case hex digits, most significant first.
 QString hexUInt32(quint32 value);
-// Every byte as two upper-case hex digits, without separators.
-QString hexDump(const QByteArray &bytes);
 // The low 16 bits of the word at byte 4.
 quint16 responseType(const QByteArray &response);
 

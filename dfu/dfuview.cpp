@@ -118,19 +118,10 @@ void DfuView::fileload()
 
 void DfuView::reloadAction()
 {
-    const QList<SerialPortEntry> ports = listSerialPorts();
+    const PortChoice choice = choosePort(listSerialPorts());
     comboBox->clear();
-    int markedIndex = -1;
-    for (const SerialPortEntry &port : ports) {
-        QString text = port.portName;
-        if (port.description.contains(QStringLiteral("Enhanced"))) {
-            text += QStringLiteral(" (ZEL)");
-            markedIndex = comboBox->count();
-        }
-        comboBox->addItem(text);
-    }
-    if (markedIndex >= 0)
-        comboBox->setCurrentIndex(markedIndex);
+    comboBox->addItems(choice.entries);
+    comboBox->setCurrentIndex(choice.preselected);
 }
 
 void DfuView::proxyConnect()

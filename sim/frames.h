@@ -1,5 +1,7 @@
 #pragma once
 
+#include "simwire.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -41,26 +43,10 @@ struct SensorSample
     quint32 qualityStatus = 3;
 };
 
-// Version of the application firmware, the one the version reply reports.
-struct ApplicationVersion
-{
-    int major = 1;
-    int minor = 2;
-    int patch = 3;
-};
-
 QByteArray encodeFrame(quint8 frameClass, quint8 frameType, const QByteArray &payload);
 QByteArray encodeSensorFrame(const SensorSample &sample);
-QByteArray encodeVersionReply(const ApplicationVersion &version, bool shortForm);
+QByteArray encodeVersionReply(const FirmwareVersion &version, bool shortForm);
 QByteArray encodeDataCtrlReply(const QByteArray &record, float magField);
 QByteArray encodeBleNotice();
-
-void appendFloat(QByteArray &out, float value);
-void appendUInt32(QByteArray &out, quint32 value);
-float floatAt(const QByteArray &bytes, int offset);
-
-// Identity the module reports in the long version reply.
-QByteArray deviceId();
-QByteArray productId();
 
 } // namespace zel::sim

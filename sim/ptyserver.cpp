@@ -127,7 +127,7 @@ void PtyServer::control(const QString &line)
         return;
     const QString command = words.first();
     bool ok = words.size() == 1;
-    ModuleModel &application = m_module.application();
+    ApplicationFirmware &application = m_module.application();
     const qint64 nowUs = nowNs() / 1000;
     const bool applicationCommand = command == QLatin1String("ble")
         || command == QLatin1String("silence") || command == QLatin1String("garbage");

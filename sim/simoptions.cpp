@@ -1,13 +1,15 @@
 #include "simoptions.h"
 
-#include <algorithm>
+#include <QCommandLineParser>
+
 #include <cmath>
-#include <functional>
 #include <limits>
 
 namespace zel::sim {
 
 namespace {
+
+constexpr int anyCount = std::numeric_limits<int>::max();
 
 bool parseSeconds(const QString &text, bool allowInfinite, double *seconds)
 {
@@ -33,19 +35,25 @@ bool parseInt(const QString &text, int low, int high, int *value)
     return true;
 }
 
-bool parseFirmware(const QString &text, ApplicationVersion *version)
+bool parseFirmware(const QString &text, FirmwareVersion *version)
 {
     const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 3)
-        return false;
     // Each number travels in a nibble.
-    int numbers[3];
-    for (int i = 0; i < 3; ++i) {
-        if (!parseInt(parts.at(i), 0, 15, &numbers[i]))
-            return false;
-    }
-    *version = ApplicationVersion { numbers[0], numbers[1], numbers[2] };
-    return true;
+    return parts.size() == 3 && parseInt(parts[0], 0, 15, &version->major)
+        && parseInt(parts[1], 0, 15, &version->minor) && parseInt(parts[2], 0, 15, &version->patch);
+}
+
+bool parsePath(const QString &text, QString *path)
+{
+    *path = text;
+    return !text.isEmpty();
+}
+
+// One of two words; `first` tells whether it was the first.
+bool parseChoice(const QString &text, const char *firstWord, const char *secondWord, bool *first)
+{
+    *first = text == QLatin1String(firstWord);
+    return *first || text == QLatin1String(secondWord);
 }
 
 bool set(bool *setting, bool value = true)
@@ -55,234 +63,202 @@ bool set(bool *setting, bool value = true)
 }
 
 // The hello faults exclude each other; false when another one is set.
-bool setHello(UpdateFaults *faults, UpdateFaults::Hello hello)
+bool setHello(UpdateFaults &faults, UpdateFaults::Hello hello)
 {
-    if (faults->hello != UpdateFaults::Hello::Answer && faults->hello != hello)
+    if (faults.hello != UpdateFaults::Hello::Answer && faults.hello != hello)
         return false;
-    faults->hello = hello;
+    faults.hello = hello;
     return true;
+}
+
+// One option of the command line, with its line of the usage text and what
+// it sets.
+struct OptionSpec
+{
+    const char *name; // without its dashes; null for a heading of the usage text
+    const char *valueName; // null for an option that takes no value
+    const char *description;
+    // Takes the value (empty for an option without one) into the options;
+    // false when it is not valid.
+    bool (*apply)(const QString &v, SimOptions &o);
+};
+
+using Hello = UpdateFaults::Hello;
+
+const OptionSpec optionSpecs[] = {
+    { "baud", "N", "start UART rate: 38400, 115200 or 921600 (115200)",
+        [](auto &v, auto &o) {
+            return parseInt(v, 0, anyCount, &o.module.baud) && codeForBaud(o.module.baud) >= 0;
+        } },
+    { "odr", "CODE", "output data rate code 0..4 (2)",
+        [](auto &v, auto &o) { return parseInt(v, 0, 4, &o.module.odrCode); } },
+    { "mode", "ahrs|imu", "fusion mode (ahrs)",
+        [](auto &v, auto &o) { return parseChoice(v, "imu", "ahrs", &o.module.imuMode); } },
+    { "output", "on|off", "data output (on)",
+        [](auto &v, auto &o) { return parseChoice(v, "on", "off", &o.module.outputEnabled); } },
+    { "mag-field", "F", "reference magnetic field in uT (45.55)",
+        [](auto &v, auto &o) {
+            bool ok = false;
+            o.module.magField = v.toFloat(&ok);
+            return ok && std::isfinite(o.module.magField);
+        } },
+    { "fw-version", "X.Y.Z", "firmware version, each number 0..15 (1.2.3)",
+        [](auto &v, auto &o) { return parseFirmware(v, &o.module.firmware); } },
+    { "short-version", nullptr, "answer with the 4-byte version payload",
+        [](auto &, auto &o) { return set(&o.module.shortVersionReply); } },
+    { "no-version-reply", nullptr, "never answer the version request",
+        [](auto &, auto &o) { return set(&o.module.answerVersionRequest, false); } },
+    { "poor-quality", "SEC", "poor quality for the first SEC s of streaming (0, inf)",
+        [](auto &v, auto &o) { return parseSeconds(v, true, &o.module.poorQualitySeconds); } },
+    { "calibration-time", "SEC", "poor-quality period after a calibrate command (3)",
+        [](auto &v, auto &o) { return parseSeconds(v, false, &o.module.calibrationSeconds); } },
+    { "silence-after", "SEC[:DUR]", "stop all output after SEC s, for DUR s (for good)",
+        [](auto &v, auto &o) {
+            const int colon = v.indexOf(QLatin1Char(':'));
+            o.module.silenceForSeconds = std::numeric_limits<double>::infinity();
+            return parseSeconds(v.left(colon), false, &o.module.silenceAfterSeconds)
+                && (colon < 0 || parseSeconds(v.mid(colon + 1), true, &o.module.silenceForSeconds));
+        } },
+    { "garbage-every", "N", "garbage burst after every N-th sensor frame",
+        [](auto &v, auto &o) { return parseInt(v, 0, anyCount, &o.module.garbageEvery); } },
+    { "garbage-bytes", "M", "bytes per garbage burst (37)",
+        [](auto &v, auto &o) { return parseInt(v, 0, 1 << 20, &o.module.garbageBytes); } },
+    { "hangup-after", "SEC", "close the pseudo-terminal after SEC s",
+        [](auto &v, auto &o) { return parseSeconds(v, false, &o.hangupAfterSeconds); } },
+    { "link", "PATH", "keep a symlink PATH to the port and print PATH",
+        [](auto &v, auto &o) { return parsePath(v, &o.linkPath); } },
+    { "reappear-after", "SEC", "after a hang-up, open a new port SEC s later",
+        [](auto &v, auto &o) { return parseSeconds(v, false, &o.reappearAfterSeconds); } },
+    { "record", "FILE", "append every sensor frame sent to FILE",
+        [](auto &v, auto &o) { return parsePath(v, &o.recordPath); } },
+    { "exit-after", "SEC", "exit after SEC s",
+        [](auto &v, auto &o) { return parseSeconds(v, false, &o.exitAfterSeconds); } },
+    { "seed", "N", "seed for noise and garbage (1)",
+        [](auto &v, auto &o) {
+            bool ok = false;
+            o.module.seed = v.toULongLong(&ok);
+            return ok;
+        } },
+    { nullptr, nullptr,
+        "Firmware update: the update hello at 921600 baud switches to the update service\n"
+        "until its reset restarts the application firmware.",
+        nullptr },
+    { "dfu-image", "FILE", "write each image an update installs to FILE",
+        [](auto &v, auto &o) { return parsePath(v, &o.dfuImagePath); } },
+    { "dfu-next-version", "X.Y.Z", "version an update installs (next minor version)",
+        [](auto &v, auto &o) {
+            return set(&o.update.hasNextFirmware) && parseFirmware(v, &o.update.nextFirmware);
+        } },
+    { "dfu-no-hello", nullptr, "leave the hello unanswered",
+        [](auto &, auto &o) { return setHello(o.update.faults, Hello::Silent); } },
+    { "dfu-wrong-hello", nullptr, "answer the hello with a response of type 5",
+        [](auto &, auto &o) { return setHello(o.update.faults, Hello::WrongType); } },
+    { "dfu-short-hello", nullptr, "answer the hello with 64 bytes",
+        [](auto &, auto &o) { return setHello(o.update.faults, Hello::WrongLength); } },
+    { "dfu-refuse-descriptor", nullptr, "refuse the OTA descriptor",
+        [](auto &, auto &o) { return set(&o.update.faults.refuseDescriptor); } },
+    { "dfu-refuse-update", nullptr, "refuse the update command",
+        [](auto &, auto &o) { return set(&o.update.faults.refuseUpdateCommand); } },
+    { "dfu-refuse-chunk", "K", "refuse data chunk K, counted from 0",
+        [](auto &v, auto &o) { return parseInt(v, 0, anyCount, &o.update.faults.refuseChunk); } },
+    { "dfu-stop-after-chunk", "K", "answer nothing after data chunk K",
+        [](auto &v, auto &o) {
+            return parseInt(v, 0, anyCount, &o.update.faults.stopAnsweringAfterChunk);
+        } },
+    { "dfu-long-gap", "N", "50 ms of silence inside the answer to message N (0: hello)",
+        [](auto &v, auto &o) {
+            return parseInt(v, 0, anyCount, &o.update.faults.longGapInAnswer);
+        } },
+    { "dfu-split-answers", nullptr, "send every answer in pieces with short silences",
+        [](auto &, auto &o) { return set(&o.update.faults.splitAnswers); } },
+};
+
+// The option an argument names ("--baud" or "--baud=N"), if any.
+const OptionSpec *specFor(const QString &argument)
+{
+    const QString name = argument.section(QLatin1Char('='), 0, 0);
+    for (const OptionSpec &spec : optionSpecs) {
+        if (spec.name && name == QLatin1String("--") + QLatin1String(spec.name))
+            return &spec;
+    }
+    return nullptr;
+}
+
+// The first argument that names no option, lacks its value or has one it
+// should not, worded as the simulator always has; empty when there is none
+// before a request for help.
+QString firstSyntaxError(const QStringList &arguments)
+{
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        if (argument == QLatin1String("-h") || name == QLatin1String("--help"))
+            return QString();
+        const OptionSpec *spec = specFor(argument);
+        if (!spec)
+            return QStringLiteral("unknown argument '%1'").arg(argument);
+        const bool inlineValue = argument.size() > name.size();
+        if (!spec->valueName && inlineValue)
+            return QStringLiteral("%1 takes no value").arg(name);
+        if (spec->valueName && !inlineValue && ++i == arguments.size())
+            return QStringLiteral("%1 needs a value").arg(name);
+    }
+    return QString();
 }
 
 } // namespace
 
 QString usageText()
 {
-    return QStringLiteral(
+    QString text = QStringLiteral(
         "usage: zel-sim [options]\n"
-        "Simulates the sensor module on a pseudo-terminal; prints the port path first.\n"
-        "  --baud N                  start UART rate: 38400, 115200 or 921600 (115200)\n"
-        "  --odr CODE                output data rate code 0..4 (2)\n"
-        "  --mode ahrs|imu           fusion mode (ahrs)\n"
-        "  --output on|off           data output (on)\n"
-        "  --mag-field F             reference magnetic field in uT (45.55)\n"
-        "  --fw-version X.Y.Z        firmware version, each number 0..15 (1.2.3)\n"
-        "  --short-version           answer with the 4-byte version payload\n"
-        "  --no-version-reply        never answer the version request\n"
-        "  --poor-quality SEC        poor quality for the first SEC s of streaming (0, inf)\n"
-        "  --calibration-time SEC    poor-quality period after a calibrate command (3)\n"
-        "  --silence-after SEC[:DUR] stop all output after SEC s, for DUR s (for good)\n"
-        "  --garbage-every N         garbage burst after every N-th sensor frame\n"
-        "  --garbage-bytes M         bytes per garbage burst (37)\n"
-        "  --hangup-after SEC        close the pseudo-terminal after SEC s\n"
-        "  --link PATH               keep a symlink PATH to the port and print PATH\n"
-        "  --reappear-after SEC      after a hang-up, open a new port SEC s later\n"
-        "  --record FILE             append every sensor frame sent to FILE\n"
-        "  --exit-after SEC          exit after SEC s\n"
-        "  --seed N                  seed for noise and garbage (1)\n"
-        "Firmware update: the update hello at 921600 baud switches to the update service\n"
-        "until its reset restarts the application firmware.\n"
-        "  --dfu-image FILE          write each image an update installs to FILE\n"
-        "  --dfu-next-version X.Y.Z  version an update installs (next minor version)\n"
-        "  --dfu-no-hello            leave the hello unanswered\n"
-        "  --dfu-wrong-hello         answer the hello with a response of type 5\n"
-        "  --dfu-short-hello         answer the hello with 64 bytes\n"
-        "  --dfu-refuse-descriptor   refuse the OTA descriptor\n"
-        "  --dfu-refuse-update       refuse the update command\n"
-        "  --dfu-refuse-chunk K      refuse data chunk K, counted from 0\n"
-        "  --dfu-stop-after-chunk K  answer nothing after data chunk K\n"
-        "  --dfu-long-gap N          50 ms of silence inside the answer to message N (0: hello)\n"
-        "  --dfu-split-answers       send every answer in pieces with short silences\n"
-        "Standard input: ble | silence SEC | garbage N | hangup | quit\n");
+        "Simulates the sensor module on a pseudo-terminal; prints the port path first.\n");
+    for (const OptionSpec &spec : optionSpecs) {
+        if (spec.name) {
+            QString synopsis = QStringLiteral("  --") + QLatin1String(spec.name);
+            if (spec.valueName)
+                synopsis += QLatin1Char(' ') + QLatin1String(spec.valueName);
+            text += synopsis.leftJustified(28);
+        }
+        text += QLatin1String(spec.description) + QLatin1Char('\n');
+    }
+    return text + QStringLiteral("Standard input: ble | silence SEC | garbage N | hangup | quit\n");
 }
 
 ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, QString *error)
 {
-    SimOptions parsed;
-    ModuleOptions &module = parsed.module;
-    const auto fail = [error](const QString &message) {
-        *error = message;
+    *error = firstSyntaxError(arguments);
+    if (!error->isEmpty())
         return ParseResult::Error;
-    };
 
-    for (int i = 0; i < arguments.size(); ++i) {
-        QString name = arguments.at(i);
-        QString value;
-        bool hasInlineValue = false;
-        const int equals = name.indexOf(QLatin1Char('='));
-        if (name.startsWith(QLatin1String("--")) && equals > 0) {
-            value = name.mid(equals + 1);
-            name = name.left(equals);
-            hasInlineValue = true;
-        }
+    QCommandLineParser parser;
+    parser.addOption(
+        QCommandLineOption(QStringList { QStringLiteral("h"), QStringLiteral("help") }));
+    for (const OptionSpec &spec : optionSpecs) {
+        if (spec.name)
+            parser.addOption(QCommandLineOption(QLatin1String(spec.name), QString(),
+                QLatin1String(spec.valueName ? spec.valueName : "")));
+    }
+    // Up to any request for help, the arguments are known to be well formed;
+    // what follows such a request does not matter.
+    parser.parse(QStringList(QStringLiteral("zel-sim")) + arguments);
 
-        // Fetches the option's value, from "--name=value" or the next word.
-        const auto takeValue = [&]() {
-            if (hasInlineValue)
-                return true;
-            if (i + 1 >= arguments.size())
-                return false;
-            value = arguments.at(++i);
-            return true;
-        };
-        const auto invalid
-            = [&]() { return fail(QStringLiteral("invalid value for %1: '%2'").arg(name, value)); };
-
-        if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+    // Each occurrence in the order given, so that the first invalid value is
+    // the one reported and a repeated option keeps its last value.
+    SimOptions parsed;
+    QHash<QString, int> occurrences;
+    for (const QString &name : parser.optionNames()) {
+        if (name == QLatin1String("h") || name == QLatin1String("help"))
             return ParseResult::Help;
-
-        using Hello = UpdateFaults::Hello;
-        UpdateFaults &faults = parsed.update.faults;
-        // Options that take no value, and what each one sets.
-        const std::pair<QLatin1String, std::function<bool()>> flags[] = {
-            { QLatin1String("--short-version"), [&] { return set(&module.shortVersionReply); } },
-            { QLatin1String("--no-version-reply"),
-                [&] { return set(&module.answerVersionRequest, false); } },
-            { QLatin1String("--dfu-no-hello"), [&] { return setHello(&faults, Hello::Silent); } },
-            { QLatin1String("--dfu-wrong-hello"),
-                [&] { return setHello(&faults, Hello::WrongType); } },
-            { QLatin1String("--dfu-short-hello"),
-                [&] { return setHello(&faults, Hello::WrongLength); } },
-            { QLatin1String("--dfu-refuse-descriptor"),
-                [&] { return set(&faults.refuseDescriptor); } },
-            { QLatin1String("--dfu-refuse-update"),
-                [&] { return set(&faults.refuseUpdateCommand); } },
-            { QLatin1String("--dfu-split-answers"), [&] { return set(&faults.splitAnswers); } },
-        };
-        const auto flag = std::find_if(std::begin(flags), std::end(flags),
-            [&](const auto &entry) { return name == entry.first; });
-        if (flag != std::end(flags)) {
-            if (hasInlineValue)
-                return fail(QStringLiteral("%1 takes no value").arg(name));
-            if (!flag->second())
-                return fail(QStringLiteral("only one of --dfu-no-hello, --dfu-wrong-hello and "
-                                           "--dfu-short-hello can be given"));
+        const OptionSpec &spec = *specFor(QStringLiteral("--") + name);
+        const QString value = parser.values(name).value(occurrences[name]++);
+        if (spec.apply(value, parsed))
             continue;
-        }
-
-        static const QStringList valued = {
-            QStringLiteral("--baud"),
-            QStringLiteral("--odr"),
-            QStringLiteral("--mode"),
-            QStringLiteral("--output"),
-            QStringLiteral("--mag-field"),
-            QStringLiteral("--fw-version"),
-            QStringLiteral("--poor-quality"),
-            QStringLiteral("--calibration-time"),
-            QStringLiteral("--silence-after"),
-            QStringLiteral("--garbage-every"),
-            QStringLiteral("--garbage-bytes"),
-            QStringLiteral("--hangup-after"),
-            QStringLiteral("--link"),
-            QStringLiteral("--reappear-after"),
-            QStringLiteral("--record"),
-            QStringLiteral("--exit-after"),
-            QStringLiteral("--seed"),
-            QStringLiteral("--dfu-image"),
-            QStringLiteral("--dfu-next-version"),
-            QStringLiteral("--dfu-refuse-chunk"),
-            QStringLiteral("--dfu-stop-after-chunk"),
-            QStringLiteral("--dfu-long-gap"),
-        };
-        if (!valued.contains(name))
-            return fail(QStringLiteral("unknown argument '%1'").arg(arguments.at(i)));
-        if (!takeValue())
-            return fail(QStringLiteral("%1 needs a value").arg(name));
-
-        if (name == QLatin1String("--baud")) {
-            bool ok = false;
-            module.baud = value.toInt(&ok);
-            if (!ok || codeForBaud(module.baud) < 0)
-                return invalid();
-        } else if (name == QLatin1String("--odr")) {
-            if (!parseInt(value, 0, 4, &module.odrCode))
-                return invalid();
-        } else if (name == QLatin1String("--mode")) {
-            if (value != QLatin1String("ahrs") && value != QLatin1String("imu"))
-                return invalid();
-            module.imuMode = value == QLatin1String("imu");
-        } else if (name == QLatin1String("--output")) {
-            if (value != QLatin1String("on") && value != QLatin1String("off"))
-                return invalid();
-            module.outputEnabled = value == QLatin1String("on");
-        } else if (name == QLatin1String("--mag-field")) {
-            bool ok = false;
-            module.magField = value.toFloat(&ok);
-            if (!ok || !std::isfinite(module.magField))
-                return invalid();
-        } else if (name == QLatin1String("--fw-version")) {
-            if (!parseFirmware(value, &module.firmware))
-                return invalid();
-        } else if (name == QLatin1String("--poor-quality")) {
-            if (!parseSeconds(value, true, &module.poorQualitySeconds))
-                return invalid();
-        } else if (name == QLatin1String("--calibration-time")) {
-            if (!parseSeconds(value, false, &module.calibrationSeconds))
-                return invalid();
-        } else if (name == QLatin1String("--silence-after")) {
-            const int colon = value.indexOf(QLatin1Char(':'));
-            const QString start = colon < 0 ? value : value.left(colon);
-            if (!parseSeconds(start, false, &module.silenceAfterSeconds))
-                return invalid();
-            module.silenceForSeconds = std::numeric_limits<double>::infinity();
-            if (colon >= 0 && !parseSeconds(value.mid(colon + 1), true, &module.silenceForSeconds))
-                return invalid();
-        } else if (name == QLatin1String("--garbage-every")) {
-            if (!parseInt(value, 0, std::numeric_limits<int>::max(), &module.garbageEvery))
-                return invalid();
-        } else if (name == QLatin1String("--garbage-bytes")) {
-            if (!parseInt(value, 0, 1 << 20, &module.garbageBytes))
-                return invalid();
-        } else if (name == QLatin1String("--hangup-after")) {
-            if (!parseSeconds(value, false, &parsed.hangupAfterSeconds))
-                return invalid();
-        } else if (name == QLatin1String("--link")) {
-            if (value.isEmpty())
-                return invalid();
-            parsed.linkPath = value;
-        } else if (name == QLatin1String("--reappear-after")) {
-            if (!parseSeconds(value, false, &parsed.reappearAfterSeconds))
-                return invalid();
-        } else if (name == QLatin1String("--record")) {
-            if (value.isEmpty())
-                return invalid();
-            parsed.recordPath = value;
-        } else if (name == QLatin1String("--exit-after")) {
-            if (!parseSeconds(value, false, &parsed.exitAfterSeconds))
-                return invalid();
-        } else if (name == QLatin1String("--seed")) {
-            bool ok = false;
-            module.seed = value.toULongLong(&ok);
-            if (!ok)
-                return invalid();
-        } else if (name == QLatin1String("--dfu-image")) {
-            if (value.isEmpty())
-                return invalid();
-            parsed.dfuImagePath = value;
-        } else if (name == QLatin1String("--dfu-next-version")) {
-            if (!parseFirmware(value, &parsed.update.nextFirmware))
-                return invalid();
-            parsed.update.hasNextFirmware = true;
-        } else if (name == QLatin1String("--dfu-refuse-chunk")) {
-            if (!parseInt(value, 0, std::numeric_limits<int>::max(), &faults.refuseChunk))
-                return invalid();
-        } else if (name == QLatin1String("--dfu-stop-after-chunk")) {
-            if (!parseInt(
-                    value, 0, std::numeric_limits<int>::max(), &faults.stopAnsweringAfterChunk))
-                return invalid();
-        } else if (name == QLatin1String("--dfu-long-gap")) {
-            if (!parseInt(value, 0, std::numeric_limits<int>::max(), &faults.longGapInAnswer))
-                return invalid();
-        }
+        *error = spec.valueName
+            ? QStringLiteral("invalid value for --%1: '%2'").arg(name, value)
+            : QStringLiteral("only one of --dfu-no-hello, --dfu-wrong-hello and "
+                             "--dfu-short-hello can be given");
+        return ParseResult::Error;
     }
     *options = parsed;
     return ParseResult::Run;

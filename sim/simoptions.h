@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modulemodel.h"
+#include "applicationfirmware.h"
 #include "simulatedmodule.h"
 
 #include <QString>

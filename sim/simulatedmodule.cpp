@@ -1,11 +1,5 @@
 #include "simulatedmodule.h"
 
-#include <QRegularExpression>
-
-#include <zlib.h>
-
-#include <algorithm>
-
 namespace zel::sim {
 
 namespace {
@@ -20,36 +14,15 @@ qint64 toUs(qint64 ns)
     return ns / 1000;
 }
 
-FirmwareVersion serviceVersion(const ApplicationVersion &version)
-{
-    return FirmwareVersion { version.major, version.minor, version.patch };
-}
-
-ApplicationVersion applicationVersion(const FirmwareVersion &version)
-{
-    return ApplicationVersion { version.major, version.minor, version.patch };
-}
-
-QString versionText(const ApplicationVersion &version)
-{
-    return serviceVersion(version).toString();
-}
-
-quint32 crc32Of(const QByteArray &bytes)
-{
-    return quint32(crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef *>(bytes.constData()),
-        uInt(bytes.size())));
-}
-
 } // namespace
 
-ApplicationVersion nextMinorVersion(const ApplicationVersion &version)
+FirmwareVersion nextMinorVersion(const FirmwareVersion &version)
 {
     if (version.minor < highestVersionNumber)
-        return ApplicationVersion { version.major, version.minor + 1, 0 };
+        return FirmwareVersion { version.major, version.minor + 1, 0 };
     if (version.major < highestVersionNumber)
-        return ApplicationVersion { version.major + 1, 0, 0 };
-    return ApplicationVersion { highestVersionNumber, highestVersionNumber, highestVersionNumber };
+        return FirmwareVersion { version.major + 1, 0, 0 };
+    return FirmwareVersion { highestVersionNumber, highestVersionNumber, highestVersionNumber };
 }
 
 QByteArray HelloWatch::feed(const QByteArray &bytes, qint64 nowNs)
@@ -62,7 +35,7 @@ QByteArray HelloWatch::feed(const QByteArray &bytes, qint64 nowNs)
     for (int start = 0; start < m_pending.size(); ++start) {
         const QByteArray tail
             = QByteArray::fromRawData(m_pending.constData() + start, m_pending.size() - start);
-        if (UpdateService::startsWithHello(tail)) {
+        if (tail.startsWith(hello)) {
             const QByteArray fromHello = m_pending.mid(start);
             m_pending.clear();
             return fromHello;
@@ -79,43 +52,6 @@ QByteArray HelloWatch::feed(const QByteArray &bytes, qint64 nowNs)
 bool HelloWatch::expectsRestOfHello(qint64 nowNs) const
 {
     return !m_pending.isEmpty() && nowNs - m_lastBytesNs < partialHelloTimeoutNs;
-}
-
-QString updateEventLine(const QString &note)
-{
-    struct Translation
-    {
-        QRegularExpression pattern;
-        QString line; // \1, \2: the pattern's captures
-    };
-    static const Translation translations[] = {
-        { QRegularExpression(QStringLiteral("^hello answered, version (\\S+)$")),
-            QStringLiteral("dfu-hello \\1") },
-        { QRegularExpression(QStringLiteral("^hello left unanswered$")),
-            QStringLiteral("dfu-hello unanswered") },
-        { QRegularExpression(QStringLiteral("^hello answered with type (\\d+)$")),
-            QStringLiteral("dfu-hello type \\1") },
-        { QRegularExpression(QStringLiteral("^hello answered with (\\d+) bytes$")),
-            QStringLiteral("dfu-hello \\1 bytes") },
-        { QRegularExpression(QStringLiteral("^descriptor taken$")),
-            QStringLiteral("dfu-descriptor") },
-        { QRegularExpression(QStringLiteral("^update of (\\d+) bytes announced$")),
-            QStringLiteral("dfu-update \\1") },
-        { QRegularExpression(QStringLiteral("^chunk \\d+ at (\\d+), (\\d+) bytes taken$")),
-            QStringLiteral("dfu-chunk \\1 \\2") },
-        { QRegularExpression(QStringLiteral("^(.+) refused: (.+)$")),
-            QStringLiteral("dfu-refused \\1: \\2") },
-        { QRegularExpression(QStringLiteral("^(.+) left unanswered: hung$")),
-            QStringLiteral("dfu-unanswered \\1") },
-        // The module reports the reset itself, once the acknowledgement has
-        // left, together with what it installed.
-        { QRegularExpression(QStringLiteral("^reset: .*$")), QString() },
-    };
-    for (const Translation &translation : translations) {
-        if (translation.pattern.match(note).hasMatch())
-            return QString(note).replace(translation.pattern, translation.line);
-    }
-    return QStringLiteral("dfu-note ") + note;
 }
 
 SimulatedModule::SimulatedModule(const ModuleOptions &module, const UpdateOptions &update)
@@ -190,12 +126,11 @@ QStringList SimulatedModule::takeEvents()
 void SimulatedModule::enterUpdateService(const QByteArray &fromHello, qint64 nowNs)
 {
     collectApplicationEvents();
-    const ApplicationVersion current = m_application.firmware();
+    const FirmwareVersion current = m_application.firmware();
     m_service = std::make_unique<UpdateService>(m_update.faults);
-    m_service->setFirmwareVersion(serviceVersion(current));
-    m_service->setNextFirmwareVersion(serviceVersion(
-        m_update.hasNextFirmware ? m_update.nextFirmware : nextMinorVersion(current)));
-    m_serviceEventsSeen = 0;
+    m_service->setFirmwareVersion(current);
+    m_service->setNextFirmwareVersion(
+        m_update.hasNextFirmware ? m_update.nextFirmware : nextMinorVersion(current));
     m_serviceInstallsSeen = 0;
     m_events.append(QStringLiteral("dfu-start"));
     m_service->receive(fromHello, nowNs);
@@ -206,14 +141,14 @@ void SimulatedModule::leaveUpdateService(qint64 nowNs)
 {
     collectServiceEvents();
     const bool reset = m_service->resetCount() > 0;
-    const ApplicationVersion firmware = applicationVersion(m_service->firmwareVersion());
+    const FirmwareVersion firmware = m_service->firmwareVersion();
     m_service.reset();
     m_answerRun.clear();
     m_helloWatch.clear();
     m_application.restartFirmware(firmware, toUs(nowNs));
     m_application.setHostBaud(m_hostBaud, toUs(nowNs));
     m_events.append(reset ? QStringLiteral("dfu-reset") : QStringLiteral("dfu-abandoned"));
-    m_events.append(QStringLiteral("firmware %1").arg(versionText(firmware)));
+    m_events.append(QStringLiteral("firmware ") + firmware.toString());
 }
 
 void SimulatedModule::collectApplicationEvents()
@@ -223,24 +158,11 @@ void SimulatedModule::collectApplicationEvents()
 
 void SimulatedModule::collectServiceEvents()
 {
-    const qint64 noted = m_service->eventCount();
-    if (noted > m_serviceEventsSeen) {
-        const QStringList log = m_service->events();
-        const int fresh = int(std::min<qint64>(noted - m_serviceEventsSeen, log.size()));
-        for (int i = log.size() - fresh; i < log.size(); ++i) {
-            const QString line = updateEventLine(log.at(i));
-            if (!line.isEmpty())
-                m_events.append(line);
-        }
-        m_serviceEventsSeen = noted;
-    }
+    m_events += m_service->takeEvents();
     if (m_service->installCount() > m_serviceInstallsSeen) {
         m_serviceInstallsSeen = m_service->installCount();
         m_installed = m_service->installedImage();
         ++m_installs;
-        m_events.append(QStringLiteral("dfu-installed %1 %2")
-                            .arg(m_installed.size())
-                            .arg(crc32Of(m_installed), 8, 16, QLatin1Char('0')));
     }
 }
 

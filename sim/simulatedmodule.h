@@ -9,7 +9,7 @@
 // Like the application model, it has no clock and no port of its own;
 // callers pass the time in nanoseconds on one monotonic clock.
 
-#include "modulemodel.h"
+#include "applicationfirmware.h"
 #include "updateservice.h"
 
 #include <QByteArray>
@@ -30,12 +30,12 @@ struct UpdateOptions
     // The version a good update installs; without one, the next minor
     // version of the firmware being replaced.
     bool hasNextFirmware = false;
-    ApplicationVersion nextFirmware;
+    FirmwareVersion nextFirmware;
 };
 
 // The version an update installs when nobody said which: the next minor
 // version, carried into the major number; the highest version stays.
-ApplicationVersion nextMinorVersion(const ApplicationVersion &version);
+FirmwareVersion nextMinorVersion(const FirmwareVersion &version);
 
 // Finds the update hello in the host's bytes, however they were cut up on
 // the way. Bytes that cannot be the start of a hello are let go at once, and
@@ -60,11 +60,6 @@ private:
     qint64 m_lastBytesNs = 0;
 };
 
-// The event line for one of the update service's notes, or an empty text
-// for the notes the module reports on its own (the reset and what it
-// installed).
-QString updateEventLine(const QString &note);
-
 class SimulatedModule
 {
 public:
@@ -83,9 +78,8 @@ public:
     void setHostBaud(int baud, qint64 nowNs);
 
     bool inUpdateService() const { return m_service != nullptr; }
-    ModuleModel &application() { return m_application; }
-    const ModuleModel &application() const { return m_application; }
-    ApplicationVersion firmware() const { return m_application.firmware(); }
+    ApplicationFirmware &application() { return m_application; }
+    const ApplicationFirmware &application() const { return m_application; }
 
     // Images installed by complete updates since start-up, and the last.
     int installCount() const { return m_installs; }
@@ -103,10 +97,9 @@ private:
     void collectServiceEvents();
 
     UpdateOptions m_update;
-    ModuleModel m_application;
+    ApplicationFirmware m_application;
     std::unique_ptr<UpdateService> m_service;
     QByteArray m_answerRun;
-    qint64 m_serviceEventsSeen = 0;
     int m_serviceInstallsSeen = 0;
     HelloWatch m_helloWatch;
     int m_hostBaud;

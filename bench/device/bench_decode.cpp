@@ -3,7 +3,7 @@
 // each poll. Prints frames per second next to the line limit at 921600 baud.
 //   bench_decode [seconds]
 
-#include "protocol.h"
+#include "sampletext.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

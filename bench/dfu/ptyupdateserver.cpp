@@ -148,12 +148,6 @@ int PtyUpdateServer::installCount() const
     return service.installCount();
 }
 
-QStringList PtyUpdateServer::events() const
-{
-    std::lock_guard<std::mutex> lock(serviceMutex);
-    return service.events();
-}
-
 qint64 PtyUpdateServer::bytesReceived() const
 {
     std::lock_guard<std::mutex> lock(serviceMutex);

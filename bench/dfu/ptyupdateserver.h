@@ -33,7 +33,6 @@ public:
     QByteArray installedImage() const;
     zel::sim::FirmwareVersion firmwareVersion() const;
     int installCount() const;
-    QStringList events() const;
     qint64 bytesReceived() const;
     qint64 bytesAnswered() const;
 

@@ -1,8 +1,7 @@
 #include "updateservice.h"
 
-#include <zlib.h>
-
 #include <algorithm>
+#include <iterator>
 
 namespace zel::sim {
 
@@ -24,47 +23,15 @@ constexpr int chunkHeaderLength = 12;
 constexpr quint32 descriptorWord = 0x000FE000;
 constexpr quint32 resetWord = 1;
 constexpr quint32 idleState = 1;
-
-quint16 le16(const QByteArray &bytes, int at)
-{
-    return quint16(quint8(bytes.at(at)) | quint8(bytes.at(at + 1)) << 8);
-}
-
-quint32 le32(const QByteArray &bytes, int at)
-{
-    return quint32(quint8(bytes.at(at))) | quint32(quint8(bytes.at(at + 1))) << 8
-        | quint32(quint8(bytes.at(at + 2))) << 16 | quint32(quint8(bytes.at(at + 3))) << 24;
-}
-
-void put16(QByteArray &bytes, quint16 value)
-{
-    bytes.append(char(value & 0xFF));
-    bytes.append(char(value >> 8));
-}
-
-void put32(QByteArray &bytes, quint32 value)
-{
-    put16(bytes, quint16(value & 0xFFFF));
-    put16(bytes, quint16(value >> 16));
-}
-
-quint32 crcOf(const char *data, int length)
-{
-    return quint32(
-        crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef *>(data), uInt(length)));
-}
-
-quint32 crcOf(const QByteArray &bytes)
-{
-    return crcOf(bytes.constData(), bytes.size());
-}
+// Between the last byte of a message and the first byte of its answer.
+constexpr qint64 answerDelayNs = 200'000;
 
 // A body with the CRC-32 of its bytes in front, as both sides frame what
 // they send.
 QByteArray framed(const QByteArray &body)
 {
     QByteArray bytes;
-    put32(bytes, crcOf(body));
+    appendUInt32(bytes, crc32Of(body));
     return bytes + body;
 }
 
@@ -76,120 +43,61 @@ qint64 lineTimeNs(qint64 count)
 
 QString statusName(quint32 status)
 {
-    switch (status) {
-    case UpdateService::BadCrc:
-        return QStringLiteral("bad CRC");
-    case UpdateService::BadLength:
-        return QStringLiteral("bad length");
-    case UpdateService::OutOfSequence:
-        return QStringLiteral("out of sequence");
-    case UpdateService::TooLarge:
-        return QStringLiteral("too large");
-    case UpdateService::ImageCrcMismatch:
-        return QStringLiteral("image CRC mismatch");
-    case UpdateService::UnknownType:
-        return QStringLiteral("unknown type");
-    case UpdateService::BadValue:
-        return QStringLiteral("bad value");
-    default:
-        return QStringLiteral("status %1").arg(status);
-    }
+    // By status word, from BadCrc on.
+    static const char *const names[] = { "bad CRC", "bad length", "out of sequence", "too large",
+        "image CRC mismatch", "unknown type", "bad value" };
+    if (status >= UpdateService::BadCrc && status < UpdateService::BadCrc + std::size(names))
+        return QString::fromLatin1(names[status - UpdateService::BadCrc]);
+    return QStringLiteral("status %1").arg(status);
 }
 
 } // namespace
 
-QString FirmwareVersion::toString() const
-{
-    return QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(patch);
-}
-
-quint32 FirmwareVersion::word() const
-{
-    return quint32(major & 0xFF) << 16 | quint32(minor & 0xFF) << 8 | quint32(patch & 0xFF);
-}
-
-bool FirmwareVersion::operator==(const FirmwareVersion &other) const
-{
-    return major == other.major && minor == other.minor && patch == other.patch;
-}
-
 UpdateService::UpdateService(const UpdateFaults &faults)
-    : faultSettings(faults)
+    : m_faults(faults)
 {
-}
-
-void UpdateService::setFaults(const UpdateFaults &faults)
-{
-    faultSettings = faults;
-}
-
-void UpdateService::setAnswerDelayNs(qint64 delayNs)
-{
-    answerDelayNs = std::max<qint64>(0, delayNs);
-}
-
-void UpdateService::setFirmwareVersion(const FirmwareVersion &current)
-{
-    version = current;
-}
-
-void UpdateService::setNextFirmwareVersion(const FirmwareVersion &next)
-{
-    nextVersion = next;
 }
 
 QByteArray UpdateService::helloRequest()
 {
     QByteArray body;
-    put16(body, helloType);
-    put16(body, headerLength);
+    appendUInt16(body, helloType);
+    appendUInt16(body, headerLength);
     return framed(body);
-}
-
-bool UpdateService::startsWithHello(const QByteArray &bytes)
-{
-    return bytes.startsWith(helloRequest());
-}
-
-void UpdateService::powerCycle()
-{
-    session = Session();
-    pending.clear();
-    outgoing.clear();
-    hung = false;
-    note(QStringLiteral("power cycle"));
 }
 
 void UpdateService::receive(const QByteArray &bytes, qint64 nowNs)
 {
     if (bytes.isEmpty())
         return;
-    if (!pending.isEmpty() && nowNs - lastInputNs >= resyncSilenceNs) {
-        note(QStringLiteral("dropped %1 bytes of an unfinished message").arg(pending.size()));
-        pending.clear();
+    if (!m_pending.isEmpty() && nowNs - m_lastInputNs >= resyncSilenceNs) {
+        event(QStringLiteral("dfu-note dropped %1 bytes of an unfinished message")
+                  .arg(m_pending.size()));
+        m_pending.clear();
     }
-    lastInputNs = nowNs;
-    received += bytes.size();
+    m_lastInputNs = nowNs;
+    m_received += bytes.size();
 
-    const qint64 batchStartNs = std::max(nowNs, inputFreeNs);
-    inputFreeNs = batchStartNs + lineTimeNs(bytes.size());
+    const qint64 batchStartNs = std::max(nowNs, m_inputFreeNs);
+    m_inputFreeNs = batchStartNs + lineTimeNs(bytes.size());
     // Bytes in the buffer ahead of this batch; negative once messages have
     // taken bytes of the batch itself.
-    int earlierBytes = pending.size();
-    pending += bytes;
+    int earlierBytes = m_pending.size();
+    m_pending += bytes;
 
-    while (pending.size() >= headerLength) {
-        const int length = le16(pending, 6);
+    while (m_pending.size() >= headerLength) {
+        const int length = uint16At(m_pending, 6);
         if (length < headerLength || length > maxMessageLength) {
-            note(QStringLiteral("no message length in %1 bytes, dropped").arg(pending.size()));
-            pending.clear();
+            event(QStringLiteral("dfu-note no message length in %1 bytes, dropped")
+                      .arg(m_pending.size()));
+            m_pending.clear();
             break;
         }
-        if (pending.size() < length)
+        if (m_pending.size() < length)
             break;
         const qint64 arrivedNs = batchStartNs + lineTimeNs(std::max(0, length - earlierBytes));
-        const QByteArray message = pending.left(length);
-        pending.remove(0, length);
+        const QByteArray message = m_pending.left(length);
+        m_pending.remove(0, length);
         earlierBytes -= length;
         handleMessage(message, arrivedNs);
     }
@@ -198,27 +106,27 @@ void UpdateService::receive(const QByteArray &bytes, qint64 nowNs)
 QByteArray UpdateService::takeDue(qint64 nowNs)
 {
     QByteArray due;
-    while (!outgoing.empty() && outgoing.front().dueNs <= nowNs) {
-        due.append(outgoing.front().byte);
-        outgoing.pop_front();
+    while (!m_outgoing.empty() && m_outgoing.front().dueNs <= nowNs) {
+        due.append(m_outgoing.front().byte);
+        m_outgoing.pop_front();
     }
     return due;
 }
 
 qint64 UpdateService::nextDueNs() const
 {
-    return outgoing.empty() ? -1 : outgoing.front().dueNs;
+    return m_outgoing.empty() ? -1 : m_outgoing.front().dueNs;
 }
 
 void UpdateService::handleMessage(const QByteArray &message, qint64 arrivedNs)
 {
-    const quint16 type = le16(message, 4);
-    if (hung) {
-        ++messagesHandled;
-        note(QStringLiteral("type %1 left unanswered: hung").arg(type));
+    const quint16 type = uint16At(message, 4);
+    if (m_hung) {
+        ++m_messagesHandled;
+        event(QStringLiteral("dfu-unanswered type %1").arg(type));
         return;
     }
-    if (le32(message, 0) != crcOf(message.constData() + 4, message.size() - 4)) {
+    if (uint32At(message, 0) != crc32Of(message.mid(4))) {
         refuse(type, BadCrc, QStringLiteral("type %1").arg(type), arrivedNs);
     } else {
         switch (type) {
@@ -242,7 +150,7 @@ void UpdateService::handleMessage(const QByteArray &message, qint64 arrivedNs)
             break;
         }
     }
-    ++messagesHandled;
+    ++m_messagesHandled;
 }
 
 void UpdateService::handleHello(const QByteArray &message, qint64 arrivedNs)
@@ -251,34 +159,37 @@ void UpdateService::handleHello(const QByteArray &message, qint64 arrivedNs)
         refuse(helloType, BadLength, QStringLiteral("hello"), arrivedNs);
         return;
     }
-    session = Session();
-    session.greeted = true;
+    m_session = Session();
+    m_session.greeted = true;
 
     QByteArray body;
-    const bool wrongType = faultSettings.hello == UpdateFaults::Hello::WrongType;
-    put16(body, wrongType ? wrongHelloAnswerType : helloAnswerType);
-    put16(body, helloAnswerLength);
-    put32(body, version.word());
-    put32(body, capacity);
-    put32(body, 0); // status2: nothing to report
-    put32(body, idleState);
+    const bool wrongType = m_faults.hello == UpdateFaults::Hello::WrongType;
+    appendUInt16(body, wrongType ? wrongHelloAnswerType : helloAnswerType);
+    appendUInt16(body, helloAnswerLength);
+    // 0x00MMmmpp
+    appendUInt32(body,
+        quint32(m_version.major & 0xFF) << 16 | quint32(m_version.minor & 0xFF) << 8
+            | quint32(m_version.patch & 0xFF));
+    appendUInt32(body, capacity);
+    appendUInt32(body, 0); // status2: nothing to report
+    appendUInt32(body, idleState);
     body.append("ZEL update service");
     body.append(helloAnswerLength - 4 - body.size(), '\0');
     QByteArray answerBytes = framed(body);
 
-    switch (faultSettings.hello) {
+    switch (m_faults.hello) {
     case UpdateFaults::Hello::Silent:
-        note(QStringLiteral("hello left unanswered"));
+        event(QStringLiteral("dfu-hello unanswered"));
         return;
     case UpdateFaults::Hello::WrongLength:
         answerBytes.truncate(wrongHelloAnswerLength);
-        note(QStringLiteral("hello answered with %1 bytes").arg(answerBytes.size()));
+        event(QStringLiteral("dfu-hello %1 bytes").arg(answerBytes.size()));
         break;
     case UpdateFaults::Hello::WrongType:
-        note(QStringLiteral("hello answered with type %1").arg(wrongHelloAnswerType));
+        event(QStringLiteral("dfu-hello type %1").arg(wrongHelloAnswerType));
         break;
     case UpdateFaults::Hello::Answer:
-        note(QStringLiteral("hello answered, version %1").arg(version.toString()));
+        event(QStringLiteral("dfu-hello ") + m_version.toString());
         break;
     }
     answer(answerBytes, arrivedNs);
@@ -289,14 +200,14 @@ void UpdateService::handleDescriptor(const QByteArray &message, qint64 arrivedNs
     const QString what = QStringLiteral("descriptor");
     if (message.size() != headerLength + 4)
         return refuse(descriptorType, BadLength, what, arrivedNs);
-    if (!session.greeted)
+    if (!m_session.greeted)
         return refuse(descriptorType, OutOfSequence, what, arrivedNs);
-    if (le32(message, 8) != descriptorWord)
+    if (uint32At(message, 8) != descriptorWord)
         return refuse(descriptorType, BadValue, what, arrivedNs);
-    if (faultSettings.refuseDescriptor)
-        return refuse(descriptorType, faultSettings.refusalStatus, what, arrivedNs);
-    session.described = true;
-    note(what + QStringLiteral(" taken"));
+    if (m_faults.refuseDescriptor)
+        return refuse(descriptorType, m_faults.refusalStatus, what, arrivedNs);
+    m_session.described = true;
+    event(QStringLiteral("dfu-descriptor"));
     acknowledge(descriptorType, Accepted, arrivedNs);
 }
 
@@ -305,62 +216,61 @@ void UpdateService::handleUpdateCommand(const QByteArray &message, qint64 arrive
     const QString what = QStringLiteral("update command");
     if (message.size() != headerLength + 12)
         return refuse(updateCommandType, BadLength, what, arrivedNs);
-    if (!session.described)
+    if (!m_session.described)
         return refuse(updateCommandType, OutOfSequence, what, arrivedNs);
-    const quint32 length = le32(message, 8);
+    const quint32 length = uint32At(message, 8);
     if (length == 0 || length > capacity)
         return refuse(updateCommandType, TooLarge, what, arrivedNs);
-    if (le32(message, 16) != 0)
+    if (uint32At(message, 16) != 0)
         return refuse(updateCommandType, BadValue, what, arrivedNs);
-    if (faultSettings.refuseUpdateCommand)
-        return refuse(updateCommandType, faultSettings.refusalStatus, what, arrivedNs);
+    if (m_faults.refuseUpdateCommand)
+        return refuse(updateCommandType, m_faults.refusalStatus, what, arrivedNs);
 
-    session.receiving = true;
-    session.complete = false;
-    session.expectedLength = length;
-    session.expectedCrc = le32(message, 12);
-    session.chunksSeen = 0;
-    session.image.clear();
-    session.image.reserve(int(length));
-    note(QStringLiteral("update of %1 bytes announced").arg(length));
+    m_session.receiving = true;
+    m_session.complete = false;
+    m_session.expectedLength = length;
+    m_session.expectedCrc = uint32At(message, 12);
+    m_session.chunksSeen = 0;
+    m_session.image.clear();
+    m_session.image.reserve(int(length));
+    event(QStringLiteral("dfu-update %1").arg(length));
     acknowledge(updateCommandType, Accepted, arrivedNs);
 }
 
 void UpdateService::handleChunk(const QByteArray &message, qint64 arrivedNs)
 {
-    const int index = session.chunksSeen++;
+    const int index = m_session.chunksSeen++;
     const QString what = QStringLiteral("chunk %1").arg(index);
-    if (faultSettings.stopAnsweringAfterChunk >= 0
-        && index > faultSettings.stopAnsweringAfterChunk) {
-        hung = true;
-        note(what + QStringLiteral(" left unanswered: hung"));
+    if (m_faults.stopAnsweringAfterChunk >= 0 && index > m_faults.stopAnsweringAfterChunk) {
+        m_hung = true;
+        event(QStringLiteral("dfu-unanswered ") + what);
         return;
     }
     if (message.size() < chunkHeaderLength)
         return refuse(chunkType, BadLength, what, arrivedNs);
-    if (!session.receiving)
+    if (!m_session.receiving)
         return refuse(chunkType, OutOfSequence, what, arrivedNs);
-    const quint32 offset = le32(message, 8);
+    const quint32 offset = uint32At(message, 8);
     const int length = message.size() - chunkHeaderLength;
-    if (offset != quint32(session.image.size()))
+    if (offset != quint32(m_session.image.size()))
         return refuse(
             chunkType, OutOfSequence, what + QStringLiteral(" at %1").arg(offset), arrivedNs);
-    if (quint32(session.image.size()) + quint32(length) > session.expectedLength)
+    if (quint32(m_session.image.size()) + quint32(length) > m_session.expectedLength)
         return refuse(chunkType, TooLarge, what, arrivedNs);
-    if (index == faultSettings.refuseChunk) {
-        session.receiving = false;
-        return refuse(chunkType, faultSettings.refusalStatus, what, arrivedNs);
+    if (index == m_faults.refuseChunk) {
+        m_session.receiving = false;
+        return refuse(chunkType, m_faults.refusalStatus, what, arrivedNs);
     }
 
-    session.image.append(message.constData() + chunkHeaderLength, length);
-    if (quint32(session.image.size()) == session.expectedLength && !session.complete) {
-        if (crcOf(session.image) != session.expectedCrc) {
-            session.receiving = false;
+    m_session.image.append(message.constData() + chunkHeaderLength, length);
+    if (quint32(m_session.image.size()) == m_session.expectedLength && !m_session.complete) {
+        if (crc32Of(m_session.image) != m_session.expectedCrc) {
+            m_session.receiving = false;
             return refuse(chunkType, ImageCrcMismatch, what, arrivedNs);
         }
-        session.complete = true;
+        m_session.complete = true;
     }
-    note(QStringLiteral("%1 at %2, %3 bytes taken").arg(what).arg(offset).arg(length));
+    event(QStringLiteral("dfu-chunk %1 %2").arg(offset).arg(length));
     acknowledge(chunkType, Accepted, arrivedNs);
 }
 
@@ -369,74 +279,79 @@ void UpdateService::handleReset(const QByteArray &message, qint64 arrivedNs)
     const QString what = QStringLiteral("reset");
     if (message.size() != headerLength + 4)
         return refuse(resetType, BadLength, what, arrivedNs);
-    if (le32(message, 8) != resetWord)
+    if (uint32At(message, 8) != resetWord)
         return refuse(resetType, BadValue, what, arrivedNs);
     acknowledge(resetType, Accepted, arrivedNs);
-    ++resets;
-    if (session.complete) {
-        installed = session.image;
-        version = nextVersion;
-        ++installs;
-        note(QStringLiteral("reset: image of %1 bytes installed, version %2")
-                 .arg(installed.size())
-                 .arg(version.toString()));
-    } else {
-        note(QStringLiteral("reset: no complete image, version %1 kept").arg(version.toString()));
+    ++m_resets;
+    if (m_session.complete) {
+        m_installed = m_session.image;
+        m_version = m_nextVersion;
+        ++m_installs;
+        event(QStringLiteral("dfu-installed %1 %2")
+                  .arg(m_installed.size())
+                  .arg(crc32Of(m_installed), 8, 16, QLatin1Char('0')));
     }
-    const QByteArray image = session.image;
-    session = Session();
-    session.image = image;
+    const QByteArray image = m_session.image;
+    m_session = Session();
+    m_session.image = image;
 }
 
 void UpdateService::acknowledge(quint16 requestType, quint32 status, qint64 arrivedNs)
 {
     QByteArray body;
-    put16(body, acknowledgementType);
-    put16(body, acknowledgementLength);
-    put32(body, requestType);
-    put32(body, status);
-    put32(body, quint32(session.image.size()));
+    appendUInt16(body, acknowledgementType);
+    appendUInt16(body, acknowledgementLength);
+    appendUInt32(body, requestType);
+    appendUInt32(body, status);
+    appendUInt32(body, quint32(m_session.image.size()));
     answer(framed(body), arrivedNs);
 }
 
 void UpdateService::refuse(
     quint16 requestType, quint32 status, const QString &why, qint64 arrivedNs)
 {
-    note(QStringLiteral("%1 refused: %2").arg(why, statusName(status)));
+    event(QStringLiteral("dfu-refused %1: %2").arg(why, statusName(status)));
     acknowledge(requestType, status, arrivedNs);
 }
 
 void UpdateService::answer(const QByteArray &bytes, qint64 arrivedNs)
 {
-    const int answerIndex = messagesHandled;
-    const bool longGap = answerIndex == faultSettings.longGapInAnswer;
-    const bool split = !longGap && faultSettings.splitAnswers && faultSettings.splitPieceBytes > 0;
+    const int answerIndex = m_messagesHandled;
+    const bool longGap = answerIndex == m_faults.longGapInAnswer;
+    const bool split = !longGap && m_faults.splitAnswers && m_faults.splitPieceBytes > 0;
 
-    qint64 runStartNs = std::max(arrivedNs + answerDelayNs, outputFreeNs);
+    qint64 runStartNs = std::max(arrivedNs + answerDelayNs, m_outputFreeNs);
     qint64 dueNs = runStartNs;
     int runBytes = 0;
     for (int i = 0; i < bytes.size(); ++i) {
-        const bool gapBefore = (longGap && i == faultSettings.longGapAfterBytes)
-            || (split && i > 0 && i % faultSettings.splitPieceBytes == 0);
+        const bool gapBefore = (longGap && i == m_faults.longGapAfterBytes)
+            || (split && i > 0 && i % m_faults.splitPieceBytes == 0);
         if (gapBefore) {
-            runStartNs = dueNs + (longGap ? faultSettings.longGapNs : faultSettings.splitGapNs);
+            runStartNs = dueNs + (longGap ? m_faults.longGapNs : m_faults.splitGapNs);
             runBytes = 0;
         }
         dueNs = runStartNs + lineTimeNs(++runBytes);
-        outgoing.push_back({ dueNs, bytes.at(i) });
+        m_outgoing.push_back({ dueNs, bytes.at(i) });
     }
-    outputFreeNs = dueNs;
-    answered += bytes.size();
+    m_outputFreeNs = dueNs;
+    m_answered += bytes.size();
 }
 
-void UpdateService::note(const QString &event)
+QStringList UpdateService::takeEvents()
 {
-    // A simulator may run for hours; only the recent story is of use.
+    QStringList events;
+    events.swap(m_events);
+    return events;
+}
+
+void UpdateService::event(const QString &line)
+{
+    // A service nobody takes the lines from may run for hours; only the
+    // recent story is of use.
     constexpr int eventLimit = 2000;
-    if (eventLog.size() >= eventLimit)
-        eventLog.removeFirst();
-    eventLog.append(event);
-    ++eventsNoted;
+    if (m_events.size() >= eventLimit)
+        m_events.removeFirst();
+    m_events.append(line);
 }
 
 } // namespace zel::sim

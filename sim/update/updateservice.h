@@ -13,6 +13,8 @@
 // response of type 1 and every other message with a 20-byte acknowledgement
 // of type 7, whose status word at byte 12 is 0 when the message was taken.
 
+#include "simwire.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -20,20 +22,6 @@
 #include <deque>
 
 namespace zel::sim {
-
-struct FirmwareVersion
-{
-    int major = 1;
-    int minor = 2;
-    int patch = 0;
-
-    // "1.3.0"
-    QString toString() const;
-    // 0x00MMmmpp, as the hello response carries it.
-    quint32 word() const;
-    bool operator==(const FirmwareVersion &other) const;
-    bool operator!=(const FirmwareVersion &other) const { return !(*this == other); }
-};
 
 // Ways to make the service misbehave, one setting per fault.
 struct UpdateFaults
@@ -50,7 +38,7 @@ struct UpdateFaults
     // Index of the data chunk to refuse, counting from 0; -1 for none.
     int refuseChunk = -1;
     // The service hangs once chunk K is acknowledged: nothing after it is
-    // answered until the next power cycle. -1 for never.
+    // answered for as long as the service runs. -1 for never.
     int stopAnsweringAfterChunk = -1;
     // Index of the host message (0 for the first one since power-up, the
     // hello) whose answer is cut in two by a long silence; -1 for none.
@@ -93,12 +81,6 @@ public:
 
     explicit UpdateService(const UpdateFaults &faults = {});
 
-    void setFaults(const UpdateFaults &faults);
-    const UpdateFaults &faults() const { return faultSettings; }
-    // Time the module takes between the last byte of a message and the
-    // first byte of its answer.
-    void setAnswerDelayNs(qint64 delayNs);
-
     // Host bytes that arrived at `nowNs` on any monotonic nanosecond clock.
     // They are taken to cross the line one after the other at the line rate.
     void receive(const QByteArray &bytes, qint64 nowNs);
@@ -106,39 +88,31 @@ public:
     QByteArray takeDue(qint64 nowNs);
     // When the next queued byte is due, or -1 when nothing is queued.
     qint64 nextDueNs() const;
-    bool hasPendingOutput() const { return !outgoing.empty(); }
-
-    // Drops the update under way, partial input and queued answers, and
-    // lifts a hang; installed firmware stays.
-    void powerCycle();
+    bool hasPendingOutput() const { return !m_outgoing.empty(); }
 
     // The image assembled by the update under way or the last one.
-    QByteArray image() const { return session.image; }
+    QByteArray image() const { return m_session.image; }
     // The image installed by the last update that was complete, checked and
     // followed by a reset.
-    QByteArray installedImage() const { return installed; }
-    FirmwareVersion firmwareVersion() const { return version; }
-    void setFirmwareVersion(const FirmwareVersion &current);
+    QByteArray installedImage() const { return m_installed; }
+    FirmwareVersion firmwareVersion() const { return m_version; }
+    void setFirmwareVersion(const FirmwareVersion &current) { m_version = current; }
     // The version a good update installs.
-    void setNextFirmwareVersion(const FirmwareVersion &next);
-    int installCount() const { return installs; }
+    void setNextFirmwareVersion(const FirmwareVersion &next) { m_nextVersion = next; }
+    int installCount() const { return m_installs; }
     // Reset commands acknowledged: each one restarts the module, out of its
     // update service and back into its application firmware.
-    int resetCount() const { return resets; }
+    int resetCount() const { return m_resets; }
 
-    // One line for each message handled and each answer withheld.
-    QStringList events() const { return eventLog; }
-    // Lines noted since construction, including those the log has let go:
-    // a reader that remembers this count knows which lines are new to it.
-    qint64 eventCount() const { return eventsNoted; }
-    qint64 bytesReceived() const { return received; }
-    qint64 bytesAnswered() const { return answered; }
+    // The zel-sim event lines ("dfu-hello 1.2.3", "dfu-chunk 0 8180", ...)
+    // of the messages handled and the answers withheld since the last call.
+    QStringList takeEvents();
+    qint64 bytesReceived() const { return m_received; }
+    qint64 bytesAnswered() const { return m_answered; }
 
-    // The hello exactly as the host sends it: its CRC, then 00 00 08 00.
+    // The hello exactly as the host sends it, the first thing a host says
+    // when it wants the update service: its CRC, then 00 00 08 00.
     static QByteArray helloRequest();
-    // Whether bytes from the host begin with the hello, the first thing a
-    // host says when it wants the update service.
-    static bool startsWithHello(const QByteArray &bytes);
 
 private:
     struct Session
@@ -169,31 +143,29 @@ private:
     void acknowledge(quint16 requestType, quint32 status, qint64 arrivedNs);
     void refuse(quint16 requestType, quint32 status, const QString &why, qint64 arrivedNs);
     void answer(const QByteArray &bytes, qint64 arrivedNs);
-    void note(const QString &event);
+    void event(const QString &line);
 
-    UpdateFaults faultSettings;
-    qint64 answerDelayNs = 200'000;
+    UpdateFaults m_faults;
 
-    QByteArray pending;
-    qint64 lastInputNs = 0;
-    qint64 inputFreeNs = 0;
-    qint64 outputFreeNs = 0;
-    std::deque<PendingByte> outgoing;
+    QByteArray m_pending;
+    qint64 m_lastInputNs = 0;
+    qint64 m_inputFreeNs = 0;
+    qint64 m_outputFreeNs = 0;
+    std::deque<PendingByte> m_outgoing;
 
-    Session session;
-    int messagesHandled = 0;
-    bool hung = false;
+    Session m_session;
+    int m_messagesHandled = 0;
+    bool m_hung = false;
 
-    FirmwareVersion version;
-    FirmwareVersion nextVersion { 1, 3, 0 };
-    QByteArray installed;
-    int installs = 0;
-    int resets = 0;
+    FirmwareVersion m_version { 1, 2, 0 };
+    FirmwareVersion m_nextVersion { 1, 3, 0 };
+    QByteArray m_installed;
+    int m_installs = 0;
+    int m_resets = 0;
 
-    QStringList eventLog;
-    qint64 eventsNoted = 0;
-    qint64 received = 0;
-    qint64 answered = 0;
+    QStringList m_events;
+    qint64 m_received = 0;
+    qint64 m_answered = 0;
 };
 
 } // namespace zel::sim

@@ -3,6 +3,7 @@
 
 #include "moduleframes.h"
 #include "protocol.h"
+#include "sampletext.h"
 
 #include <QtTest>
 

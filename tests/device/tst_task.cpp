@@ -4,6 +4,7 @@
 #include "firmware.h"
 #include "moduleframes.h"
 #include "ptypair.h"
+#include "sampletext.h"
 #include "task.h"
 #include "uarttask.h"
 

@@ -4,6 +4,7 @@
 #include "moduleframes.h"
 
 #include "dfuprotocol.h"
+#include "portlist.h"
 
 #include <QtTest>
 

@@ -3,6 +3,7 @@
 // length, so none of them may read outside it, and the verdicts must follow
 // the two accepted shapes exactly.
 
+#include "bytes.h"
 #include "dfuprotocol.h"
 
 #include <cstdio>

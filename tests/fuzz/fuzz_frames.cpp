@@ -9,7 +9,7 @@
 // give the first 64 reads in turn (0: as much as fits), later reads take all
 // that fits; the rest of the input is the byte stream.
 
-#include "protocol.h"
+#include "sampletext.h"
 #include "task.h"
 
 #include <QDate>

@@ -8,6 +8,7 @@
 // values in a row are tested against hex elsewhere.
 
 #include "protocol.h"
+#include "sampletext.h"
 
 #include <QFile>
 #include <QList>

@@ -1,10 +1,11 @@
-#include "modulemodel.h"
+#include "applicationfirmware.h"
 
 #include "motion.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace zel::sim {
 
@@ -16,6 +17,8 @@ constexpr qint64 farFutureUs = std::numeric_limits<qint64>::max() / 4;
 // microseconds; the line arithmetic stays in integers scaled by the baud.
 constexpr qint64 byteTimeScaled = 10 * usPerSecond;
 constexpr int maxGarbageBytes = 1 << 20;
+// The UART rates by their code in the data-control record.
+constexpr int baudsByCode[] = { 115200, 921600, 38400 };
 
 // Sensor noise, small enough to hide in the charts' line width.
 constexpr double accNoise = 0.003; // m/s^2
@@ -58,25 +61,13 @@ QByteArray defaultDataCtrl()
 
 int baudForCode(int baudCode)
 {
-    switch (baudCode) {
-    case 0:
-        return 115200;
-    case 1:
-        return 921600;
-    case 2:
-        return 38400;
-    default:
-        return -1;
-    }
+    return (baudCode >= 0 && baudCode < int(std::size(baudsByCode))) ? baudsByCode[baudCode] : -1;
 }
 
 int codeForBaud(int baud)
 {
-    for (int code = 0; code < 3; ++code) {
-        if (baudForCode(code) == baud)
-            return code;
-    }
-    return -1;
+    const auto *found = std::find(std::begin(baudsByCode), std::end(baudsByCode), baud);
+    return found == std::end(baudsByCode) ? -1 : int(found - std::begin(baudsByCode));
 }
 
 qint64 odrPeriodUs(int odrCode)
@@ -85,7 +76,7 @@ qint64 odrPeriodUs(int odrCode)
     return (odrCode >= 0 && odrCode < 5) ? periods[odrCode] : 0;
 }
 
-ModuleModel::ModuleModel(const ModuleOptions &options)
+ApplicationFirmware::ApplicationFirmware(const ModuleOptions &options)
     : m_options(options)
     , m_rngState(options.seed)
 {
@@ -112,7 +103,7 @@ ModuleModel::ModuleModel(const ModuleOptions &options)
     }
 }
 
-void ModuleModel::receive(const QByteArray &fromHost, qint64 nowUs)
+void ApplicationFirmware::receive(const QByteArray &fromHost, qint64 nowUs)
 {
     advanceTo(nowUs);
     if (isRebooting(m_clockUs) || fromHost.isEmpty())
@@ -127,7 +118,7 @@ void ModuleModel::receive(const QByteArray &fromHost, qint64 nowUs)
     dispatchHostBytes(bytes);
 }
 
-void ModuleModel::expireStaleInput()
+void ApplicationFirmware::expireStaleInput()
 {
     // The scanner only ever waits on a frame that has started; dropping its
     // first byte lets the rest be examined afresh.
@@ -140,13 +131,13 @@ void ModuleModel::expireStaleInput()
 // Every byte the host sends ends up here. Only the application protocol
 // listens for now; another service sharing the line would be given its bytes
 // at this point, before the frame scanner sees them.
-void ModuleModel::dispatchHostBytes(const QByteArray &bytes)
+void ApplicationFirmware::dispatchHostBytes(const QByteArray &bytes)
 {
     m_rx.append(bytes);
     scanApplicationFrames();
 }
 
-void ModuleModel::scanApplicationFrames()
+void ApplicationFirmware::scanApplicationFrames()
 {
     int i = 0;
     while (i < m_rx.size()) {
@@ -187,7 +178,8 @@ void ModuleModel::scanApplicationFrames()
     m_rx.remove(0, i);
 }
 
-void ModuleModel::handleHostFrame(quint8 frameClass, quint8 frameType, const QByteArray &payload)
+void ApplicationFirmware::handleHostFrame(
+    quint8 frameClass, quint8 frameType, const QByteArray &payload)
 {
     if (frameClass == systemClass && frameType == versionType) {
         event(QStringLiteral("version-request"));
@@ -203,7 +195,7 @@ void ModuleModel::handleHostFrame(quint8 frameClass, quint8 frameType, const QBy
     }
 }
 
-void ModuleModel::handleMaintenance(quint8 first, quint8 second)
+void ApplicationFirmware::handleMaintenance(quint8 first, quint8 second)
 {
     if (first == 0x02 && second == 0x00) {
         event(QStringLiteral("reset"));
@@ -220,7 +212,7 @@ void ModuleModel::handleMaintenance(quint8 first, quint8 second)
     }
 }
 
-void ModuleModel::applyDataCtrlWrite(const QByteArray &payload)
+void ApplicationFirmware::applyDataCtrlWrite(const QByteArray &payload)
 {
     const QByteArray record = payload.left(dataCtrlRecordLength);
     const float field = floatAt(payload, 8);
@@ -249,7 +241,7 @@ void ModuleModel::applyDataCtrlWrite(const QByteArray &payload)
     }
 }
 
-void ModuleModel::resetToDefaults()
+void ApplicationFirmware::resetToDefaults()
 {
     const QByteArray defaults = defaultDataCtrl();
     setOdrCode(defaults.at(OdrCodeByte));
@@ -259,7 +251,7 @@ void ModuleModel::resetToDefaults()
     setUartBaud(defaultBaud);
 }
 
-void ModuleModel::setOdrCode(int odrCode)
+void ApplicationFirmware::setOdrCode(int odrCode)
 {
     if (odrCode == m_dataCtrl.at(OdrCodeByte))
         return;
@@ -267,23 +259,20 @@ void ModuleModel::setOdrCode(int odrCode)
     m_nextSampleUs = m_clockUs + odrPeriodUs(odrCode);
 }
 
-void ModuleModel::setUartBaud(int baud)
+void ApplicationFirmware::setUartBaud(int baud)
 {
     if (baud == m_uartBaud)
         return;
     // Restart the line's count at the new rate from where the old rate left
     // off, so that no byte is sent early.
-    const qint64 lineFreeUs
-        = m_lineEpochUs + (m_sentInEpoch * byteTimeScaled + m_uartBaud - 1) / m_uartBaud;
-    m_lineEpochUs = std::max(m_clockUs, lineFreeUs);
-    m_sentInEpoch = 0;
+    restartLineCount();
     m_uartBaud = baud;
     if (!ratesDiffer())
         m_garbledReported = false;
     event(QStringLiteral("baud %1").arg(baud));
 }
 
-void ModuleModel::setHostBaud(int baud, qint64 nowUs)
+void ApplicationFirmware::setHostBaud(int baud, qint64 nowUs)
 {
     advanceTo(nowUs);
     if (baud == m_hostBaud)
@@ -293,7 +282,7 @@ void ModuleModel::setHostBaud(int baud, qint64 nowUs)
         m_garbledReported = false;
 }
 
-QByteArray ModuleModel::transmit(qint64 nowUs)
+QByteArray ApplicationFirmware::transmit(qint64 nowUs)
 {
     advanceTo(nowUs);
     expireStaleInput();
@@ -302,7 +291,7 @@ QByteArray ModuleModel::transmit(qint64 nowUs)
     return out;
 }
 
-void ModuleModel::sendBleNotice(qint64 nowUs)
+void ApplicationFirmware::sendBleNotice(qint64 nowUs)
 {
     advanceTo(nowUs);
     if (!canTransmit(m_clockUs))
@@ -311,13 +300,13 @@ void ModuleModel::sendBleNotice(qint64 nowUs)
     event(QStringLiteral("ble"));
 }
 
-void ModuleModel::sendGarbage(int count, qint64 nowUs)
+void ApplicationFirmware::sendGarbage(int count, qint64 nowUs)
 {
     advanceTo(nowUs);
     enqueue(garbageBurst(std::clamp(count, 0, maxGarbageBytes)));
 }
 
-void ModuleModel::silence(double seconds, qint64 nowUs)
+void ApplicationFirmware::silence(double seconds, qint64 nowUs)
 {
     advanceTo(nowUs);
     const qint64 duration = secondsToUs(seconds);
@@ -328,7 +317,7 @@ void ModuleModel::silence(double seconds, qint64 nowUs)
     clearLine();
 }
 
-void ModuleModel::restartFirmware(const ApplicationVersion &firmware, qint64 nowUs)
+void ApplicationFirmware::restartFirmware(const FirmwareVersion &firmware, qint64 nowUs)
 {
     m_clockUs = std::max(m_clockUs, nowUs);
     clearLine();
@@ -342,21 +331,21 @@ void ModuleModel::restartFirmware(const ApplicationVersion &firmware, qint64 now
     m_options.firmware = firmware;
 }
 
-QStringList ModuleModel::takeEvents()
+QStringList ApplicationFirmware::takeEvents()
 {
     QStringList events;
     events.swap(m_events);
     return events;
 }
 
-QList<QByteArray> ModuleModel::takeSentSensorFrames()
+QList<QByteArray> ApplicationFirmware::takeSentSensorFrames()
 {
     QList<QByteArray> frames;
     frames.swap(m_sentFrames);
     return frames;
 }
 
-quint32 ModuleModel::qualityAt(qint64 nowUs) const
+quint32 ApplicationFirmware::qualityAt(qint64 nowUs) const
 {
     constexpr quint32 poor = 1;
     constexpr quint32 good = 3;
@@ -372,7 +361,7 @@ quint32 ModuleModel::qualityAt(qint64 nowUs) const
     return good;
 }
 
-bool ModuleModel::isSilent(qint64 t) const
+bool ApplicationFirmware::isSilent(qint64 t) const
 {
     const bool manual = t >= m_silenceStartUs && t < m_silenceEndUs;
     const bool scheduled = m_scheduledSilenceStartUs >= 0 && t >= m_scheduledSilenceStartUs
@@ -380,7 +369,7 @@ bool ModuleModel::isSilent(qint64 t) const
     return manual || scheduled;
 }
 
-void ModuleModel::advanceTo(qint64 nowUs)
+void ApplicationFirmware::advanceTo(qint64 nowUs)
 {
     if (nowUs < m_clockUs)
         nowUs = m_clockUs; // time never runs backwards for the module
@@ -415,7 +404,7 @@ void ModuleModel::advanceTo(qint64 nowUs)
     m_clockUs = nowUs;
 }
 
-void ModuleModel::sample(qint64 sampleUs)
+void ApplicationFirmware::sample(qint64 sampleUs)
 {
     if (m_dataCtrl.at(OutputEnableByte) != 1 || !canTransmit(sampleUs))
         return;
@@ -435,7 +424,7 @@ void ModuleModel::sample(qint64 sampleUs)
         enqueue(garbageBurst(m_options.garbageBytes));
 }
 
-QByteArray ModuleModel::buildSensorFrame(qint64 sampleUs)
+QByteArray ApplicationFirmware::buildSensorFrame(qint64 sampleUs)
 {
     const double t = double(sampleUs) / usPerSecond;
     const double field = std::isfinite(m_magField) ? double(m_magField) : 0.0;
@@ -459,28 +448,31 @@ QByteArray ModuleModel::buildSensorFrame(qint64 sampleUs)
     return encodeSensorFrame(s);
 }
 
-void ModuleModel::enqueue(const QByteArray &bytes, bool sensorFrame)
+void ApplicationFirmware::enqueue(const QByteArray &bytes, bool sensorFrame)
 {
     if (bytes.isEmpty() || !canTransmit(m_clockUs))
         return;
-    if (m_line.empty()) {
-        // An idle line cannot bank the time it stood still.
-        const qint64 lineFreeUs
-            = m_lineEpochUs + (m_sentInEpoch * byteTimeScaled + m_uartBaud - 1) / m_uartBaud;
-        m_lineEpochUs = std::max(m_clockUs, lineFreeUs);
-        m_sentInEpoch = 0;
-    }
+    if (m_line.empty())
+        restartLineCount(); // an idle line cannot bank the time it stood still
     m_line.push_back(Chunk { bytes, 0, sensorFrame });
     m_queuedBytes += bytes.size();
 }
 
-void ModuleModel::clearLine()
+void ApplicationFirmware::restartLineCount()
+{
+    const qint64 lineFreeUs
+        = m_lineEpochUs + (m_sentInEpoch * byteTimeScaled + m_uartBaud - 1) / m_uartBaud;
+    m_lineEpochUs = std::max(m_clockUs, lineFreeUs);
+    m_sentInEpoch = 0;
+}
+
+void ApplicationFirmware::clearLine()
 {
     m_line.clear();
     m_queuedBytes = 0;
 }
 
-void ModuleModel::drainLine(qint64 untilUs)
+void ApplicationFirmware::drainLine(qint64 untilUs)
 {
     while (!m_line.empty()) {
         const qint64 finished = (untilUs - m_lineEpochUs) * m_uartBaud / byteTimeScaled;
@@ -509,7 +501,7 @@ void ModuleModel::drainLine(qint64 untilUs)
 // A receiver sampling at the wrong rate sees bit patterns unrelated to what
 // was sent. The mapping avoids the terminator and class bytes so that the
 // noise can never pass for a frame.
-quint8 ModuleModel::garble(quint8 byte)
+quint8 ApplicationFirmware::garble(quint8 byte)
 {
     if (!m_garbledReported) {
         m_garbledReported = true;
@@ -521,7 +513,7 @@ quint8 ModuleModel::garble(quint8 byte)
     return g;
 }
 
-QByteArray ModuleModel::garbageBurst(int count)
+QByteArray ApplicationFirmware::garbageBurst(int count)
 {
     QByteArray burst;
     burst.reserve(count);
@@ -536,7 +528,7 @@ QByteArray ModuleModel::garbageBurst(int count)
     return burst;
 }
 
-quint64 ModuleModel::nextRandom()
+quint64 ApplicationFirmware::nextRandom()
 {
     // splitmix64: tiny, and the same sequence on every platform.
     quint64 z = (m_rngState += 0x9E3779B97F4A7C15ull);
@@ -545,7 +537,7 @@ quint64 ModuleModel::nextRandom()
     return z ^ (z >> 31);
 }
 
-double ModuleModel::gaussian(double sigma)
+double ApplicationFirmware::gaussian(double sigma)
 {
     constexpr double twoPi = 6.283185307179586;
     const double u1 = (double(nextRandom() >> 11) + 1.0) / 9007199254740993.0;

@@ -58,7 +58,7 @@ struct ModuleOptions
     bool imuMode = false;
     bool outputEnabled = true;
     float magField = defaultMagField;
-    ApplicationVersion firmware;
+    FirmwareVersion firmware;
     bool shortVersionReply = false;
     bool answerVersionRequest = true;
     double poorQualitySeconds = 0; // infinity: poor for ever
@@ -70,10 +70,10 @@ struct ModuleOptions
     quint64 seed = 1;
 };
 
-class ModuleModel
+class ApplicationFirmware
 {
 public:
-    explicit ModuleModel(const ModuleOptions &options = ModuleOptions());
+    explicit ApplicationFirmware(const ModuleOptions &options = ModuleOptions());
 
     // Bytes from the host, arrived at nowUs.
     void receive(const QByteArray &fromHost, qint64 nowUs);
@@ -89,7 +89,7 @@ public:
     // does: what was on the line or half received is gone, the stream picks
     // up after the boot's quiet time without making up for the time the
     // application was away, and the stored configuration stays.
-    void restartFirmware(const ApplicationVersion &firmware, qint64 nowUs);
+    void restartFirmware(const FirmwareVersion &firmware, qint64 nowUs);
 
     // Happenings since the last call, one line each (see the executable's
     // standard output).
@@ -98,11 +98,9 @@ public:
     // since the last call.
     QList<QByteArray> takeSentSensorFrames();
 
-    QByteArray dataCtrl() const { return m_dataCtrl; }
-    float magField() const { return m_magField; }
     int uartBaud() const { return m_uartBaud; }
     int hostBaud() const { return m_hostBaud; }
-    ApplicationVersion firmware() const { return m_options.firmware; }
+    FirmwareVersion firmware() const { return m_options.firmware; }
     quint32 qualityAt(qint64 nowUs) const;
 
 private:
@@ -117,6 +115,8 @@ private:
     void drainLine(qint64 untilUs);
     void enqueue(const QByteArray &bytes, bool sensorFrame = false);
     void clearLine();
+    // Counts the line's bytes afresh from the moment it is free (or now).
+    void restartLineCount();
     void sample(qint64 sampleUs);
     QByteArray buildSensorFrame(qint64 sampleUs);
 

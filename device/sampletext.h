@@ -1,0 +1,29 @@
+#pragma once
+
+// The texts of a decoded sensor sample: the console lines and the data log's
+// CSV rows, with their number formatting.
+
+#include "protocol.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+namespace zel {
+
+// Number texts shared by the console and the data log.
+QString timestampText(float timestamp);
+QString valueText(float value);
+void appendValueText(QString &text, float value);
+// The date and time that begin each console line: "yyyy/MM/dd HH:mm:ss.zzz".
+QString consoleStamp(const QDate &date, const QTime &time);
+
+// The three console lines of one frame, each ending in a line feed.
+QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time);
+
+// The data log's header line and one row (17 fields, ending in a line feed).
+QByteArray csvHeader();
+QByteArray csvRow(const SensorSample &sample);
+
+} // namespace zel
