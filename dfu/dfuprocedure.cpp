@@ -45,6 +45,32 @@ bool readImage(const QString &fileName, QByteArray *image, qint64 *length, QStri
     return true;
 }
 
+// The image of a firmware file that can be sent, checked before anything
+// reaches the module; a refused file is logged with its reason.
+bool loadImage(const QString &fileName, QByteArray *image, DfuProcedureSink &sink)
+{
+    qint64 length = 0;
+    QString reason;
+    if (!readImage(fileName, image, &length, &reason)) {
+        sink.appendLog(QStringLiteral("Cannot read firmware file %1: %2").arg(fileName, reason));
+        sink.fileOpenFailed(reason);
+        return false;
+    }
+    const qint64 updates = updatesNeeded(length);
+    if (updates == 1)
+        return true;
+    sink.appendLog(QStringLiteral("number of updates needed = %1").arg(updates));
+    if (updates == 0) {
+        sink.appendLog(QStringLiteral("Firmware file is empty: nothing to send, update refused"));
+    } else {
+        sink.appendLog(QStringLiteral("Firmware image of %1 bytes is larger than the %2 bytes "
+                                      "the module takes in one update: update refused")
+                           .arg(length)
+                           .arg(updateSize));
+    }
+    return false;
+}
+
 DfuOutcome runUpdatePass(DfuLink &link, const QByteArray &image, DfuProcedureSink &sink)
 {
     bool refused = false;
@@ -68,8 +94,9 @@ DfuOutcome runUpdatePass(DfuLink &link, const QByteArray &image, DfuProcedureSin
         }
     }
 
-    // The module is reset whatever happened, so it does not stay in its
-    // update service; its answer changes nothing.
+    // Once the update command has gone out, the module is reset whatever
+    // happened, so it does not stay in its update service; its answer
+    // changes nothing.
     link.send_ackd_command(resetBody());
 
     // A refused chunk fails the update even when it was the last one and the
@@ -82,12 +109,14 @@ DfuOutcome runUpdatePass(DfuLink &link, const QByteArray &image, DfuProcedureSin
     return DfuOutcome::Failed;
 }
 
-DfuOutcome runOnOpenPort(QSerialPort &port, const QString &fileName, DfuProcedureSink &sink)
+DfuOutcome runOnOpenPort(QSerialPort &port, const QByteArray &image, DfuProcedureSink &sink)
 {
     DfuLink link(port, [&sink](const QString &text) { sink.appendLog(text); });
 
     const QByteArray response = link.send_message(helloBody());
-    const QByteArray answer = helloAnswerWithin(response);
+    // An answer ends in silence; bytes still coming when the read was cut
+    // off hold none to look for.
+    const QByteArray answer = link.responseCut() ? response : helloAnswerWithin(response);
     if (answer.size() != response.size())
         sink.appendLog(QStringLiteral("ignored %1 bytes of the module's data stream before its "
                                       "answer")
@@ -95,8 +124,10 @@ DfuOutcome runOnOpenPort(QSerialPort &port, const QString &fileName, DfuProcedur
     const HelloVerdict hello = judgeHelloResponse(answer);
     for (const QString &line : hello.logLines)
         sink.appendLog(line);
+    // A module that keeps talking is not in its update service: the user
+    // hears that the update failed rather than nothing at all.
     if (!hello.accepted)
-        return DfuOutcome::NotStarted;
+        return link.logIfCut() ? DfuOutcome::Failed : DfuOutcome::NotStarted;
 
     sink.setProgress(0);
     if (!link.send_ackd_command(otaDescriptorBody())) {
@@ -104,28 +135,7 @@ DfuOutcome runOnOpenPort(QSerialPort &port, const QString &fileName, DfuProcedur
         return DfuOutcome::NotStarted;
     }
 
-    QByteArray image;
-    qint64 length = 0;
-    QString reason;
-    if (!readImage(fileName, &image, &length, &reason)) {
-        sink.appendLog(QStringLiteral("Cannot read firmware file %1: %2").arg(fileName, reason));
-        sink.fileOpenFailed(reason);
-        return DfuOutcome::Failed;
-    }
-
-    const qint64 updates = updatesNeeded(length);
-    sink.appendLog(QStringLiteral("number of updates needed = %1").arg(updates));
-    if (updates == 0) {
-        sink.appendLog(QStringLiteral("Firmware file is empty: nothing to send, update refused"));
-        return DfuOutcome::Failed;
-    }
-    if (updates > 1) {
-        sink.appendLog(QStringLiteral("Firmware image of %1 bytes is larger than the %2 bytes "
-                                      "the module takes in one update: update refused")
-                           .arg(length)
-                           .arg(updateSize));
-        return DfuOutcome::Failed;
-    }
+    sink.appendLog(QStringLiteral("number of updates needed = 1"));
     return runUpdatePass(link, image, sink);
 }
 
@@ -140,6 +150,11 @@ DfuOutcome runFirmwareUpdate(
     }
     sink.clearLog();
     sink.setProgress(0);
+    // A file that cannot be sent is refused before the port is touched, so
+    // the module hears nothing.
+    QByteArray image;
+    if (!loadImage(fileName, &image, sink))
+        return DfuOutcome::Failed;
 
     port.close();
     port.setBaudRate(baudRate, QSerialPort::AllDirections);
@@ -156,7 +171,7 @@ DfuOutcome runFirmwareUpdate(
     // answer to anything the update asks.
     port.clear(QSerialPort::Input);
 
-    const DfuOutcome outcome = runOnOpenPort(port, fileName, sink);
+    const DfuOutcome outcome = runOnOpenPort(port, image, sink);
     port.close();
     return outcome;
 }

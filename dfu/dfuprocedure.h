@@ -27,15 +27,18 @@ public:
 };
 
 enum class DfuOutcome {
-    // Stopped before an update began: no file, no port, no proper greeting
-    // or a refused descriptor.
+    // Stopped before an update began: no file, no port, a silent or wrong
+    // greeting or a refused descriptor.
     NotStarted,
     Succeeded,
+    // Also a file that cannot be sent, and a module that kept streaming
+    // instead of answering the greeting: the user is told it failed.
     Failed,
 };
 
 // Runs the update of `fileName` through `port`, opened anew on the port of
-// `portEntry`. The port is closed again at every end after it was opened.
+// `portEntry`. A file that cannot be sent is refused before the port is
+// opened; the port is closed again at every end after it was opened.
 DfuOutcome runFirmwareUpdate(
     QSerialPort &port, const QString &portEntry, const QString &fileName, DfuProcedureSink &sink);
 

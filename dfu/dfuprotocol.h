@@ -32,6 +32,14 @@ constexpr int bodyWriteTimeoutMs = 1000;
 constexpr int firstResponseByteTimeoutMs = 500;
 // A response has ended once the line stays quiet this long.
 constexpr int responseQuietGapMs = 10;
+// A module that never falls quiet, one still streaming its sensor data, is
+// not answering; the read of a response ends at the latest once the longest
+// answer has had time to come whole after the first-byte limit, or once
+// more has come than that answer behind the tail of a stream can hold (the
+// margin also covers what a USB bridge holds back).
+constexpr int responseTimeLimitMs
+    = firstResponseByteTimeoutMs + (helloResponseSize * 10 * 1000 + baudRate - 1) / baudRate;
+constexpr int responseSizeLimit = helloResponseSize + 4096;
 
 enum MessageType : quint16 {
     HelloRequest = 0,

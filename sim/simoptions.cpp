@@ -155,6 +155,8 @@ const OptionSpec optionSpecs[] = {
         [](auto &, auto &o) { return setHello(o.update.faults, Hello::WrongType); } },
     { "dfu-short-hello", nullptr, "answer the hello with 64 bytes",
         [](auto &, auto &o) { return setHello(o.update.faults, Hello::WrongLength); } },
+    { "dfu-ignore-hello", nullptr, "never enter the update service: keep streaming",
+        [](auto &, auto &o) { return setHello(o.update.faults, Hello::Ignored); } },
     { "dfu-refuse-descriptor", nullptr, "refuse the OTA descriptor",
         [](auto &, auto &o) { return set(&o.update.faults.refuseDescriptor); } },
     { "dfu-refuse-update", nullptr, "refuse the update command",
@@ -256,8 +258,8 @@ ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, Q
             continue;
         *error = spec.valueName
             ? QStringLiteral("invalid value for --%1: '%2'").arg(name, value)
-            : QStringLiteral("only one of --dfu-no-hello, --dfu-wrong-hello and "
-                             "--dfu-short-hello can be given");
+            : QStringLiteral("only one of --dfu-no-hello, --dfu-wrong-hello, "
+                             "--dfu-short-hello and --dfu-ignore-hello can be given");
         return ParseResult::Error;
     }
     *options = parsed;

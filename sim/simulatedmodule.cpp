@@ -68,7 +68,7 @@ void SimulatedModule::receive(const QByteArray &fromHost, qint64 nowNs)
         collectServiceEvents();
         return;
     }
-    if (m_hostBaud == updateServiceBaud) {
+    if (m_hostBaud == updateServiceBaud && m_update.faults.hello != UpdateFaults::Hello::Ignored) {
         const QByteArray fromHello = m_helloWatch.feed(fromHost, nowNs);
         if (!fromHello.isEmpty()) {
             enterUpdateService(fromHello, nowNs);

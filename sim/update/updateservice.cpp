@@ -189,6 +189,7 @@ void UpdateService::handleHello(const QByteArray &message, qint64 arrivedNs)
         event(QStringLiteral("dfu-hello type %1").arg(wrongHelloAnswerType));
         break;
     case UpdateFaults::Hello::Answer:
+    case UpdateFaults::Hello::Ignored: // a hello the module never hands over
         event(QStringLiteral("dfu-hello ") + m_version.toString());
         break;
     }

@@ -31,6 +31,8 @@ struct UpdateFaults
         Silent, // the hello goes unanswered
         WrongType, // an 88-byte answer of type 5
         WrongLength, // a 64-byte answer
+        // The module never enters its update service: it keeps streaming.
+        Ignored,
     };
     Hello hello = Hello::Answer;
     bool refuseDescriptor = false;
