@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -29,6 +30,10 @@ Task::Task(QThread *thread)
     pollTimer->setInterval(pollIntervalMs);
     connect(pollTimer, &QTimer::timeout, this, &Task::run);
     connect(this, &Task::startRun, this, &Task::run, Qt::QueuedConnection);
+    connect(uartTask, &UartTask::portVanished, this, [this] {
+        awaitingPort = true;
+        disconnectCounter = 0; // so that the loss is reported
+    });
 }
 
 Task::~Task()
@@ -47,6 +52,7 @@ void Task::serialInit(const QString &portName, int baudRate)
 void Task::serialInit(const QString &portName, int baudRate, bool alertBadQuality)
 {
     qualityAlertArmed = qualityAlertArmed || alertBadQuality;
+    awaitingPort = false;
     // The first successful open starts the worker thread.
     if (!reopen(portName, baudRate) || running)
         return;
@@ -75,6 +81,7 @@ bool Task::reopen(const QString &portName, int baudRate)
         return false;
     }
     connected = true;
+    awaitingPort = false;
     qInfo() << "... Connected to" << portName;
     emit sendShowSerialdis();
     return true;
@@ -91,7 +98,12 @@ void Task::run()
         if (disconnectCounter == closedCyclesBeforeReport) {
             qDebug() << "disconnect counter!!!";
             emit sendVersion(notConnectedText);
+            if (awaitingPort)
+                emit sendAwaitingPort();
         }
+        // About twice a second.
+        if (awaitingPort && disconnectCounter % closedCyclesBeforeReport == 0)
+            retryVanishedPort();
     } else {
         pollSerialPort();
     }
@@ -99,9 +111,19 @@ void Task::run()
         pollTimer->start();
 }
 
+void Task::retryVanishedPort()
+{
+    const QString name = uartTask->currentPortName();
+    // Qt opens a bare name under /dev. Until the node is back, an attempt
+    // could only fail, and fill the log.
+    if (QFileInfo::exists(name.contains(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name))
+        reopen(name, uartTask->currentBaudRate());
+}
+
 void Task::closeSerialPort()
 {
     connected = false;
+    awaitingPort = false;
     uartTask->closePort();
 }
 
@@ -147,6 +169,8 @@ void Task::resetDevice()
     sendCommand(zel::MaintenanceCommand::Reset);
     qualityAlertArmed = true;
     setBaudRate(115200, true);
+    // The module is back at its defaults.
+    dataCtrlPending = true;
 }
 
 void Task::rebootDevice()

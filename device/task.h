@@ -84,13 +84,18 @@ signals:
     void sendAlertDisconnectByBLE();
     void sendShowSerialdis();
     void sendIsAHRS(bool isAHRS);
+    // The port vanished; the worker looks for it again until it is back or
+    // the user disconnects.
+    void sendAwaitingPort();
     void startRun();
 
 private:
     // Closes and re-opens the port and starts asking the module for its
     // version again, without the user's connect around it: the silence rule
-    // re-opens through here. False when the port did not open.
+    // and the search for a vanished port re-open through here. False when
+    // the port did not open.
     bool reopen(const QString &portName, int baudRate);
+    void retryVanishedPort();
     void writeFrame(const QByteArray &frame);
     void sendCommand(zel::MaintenanceCommand command);
     void applySilenceRule();
@@ -116,4 +121,5 @@ private:
     int emptyReadCount = 0;
     QTimer *pollTimer;
     bool stopped = false;
+    bool awaitingPort = false;
 };

@@ -35,12 +35,21 @@ public slots:
 
 signals:
     void sendDeleteSerialPort();
+    // The port was closed because its device went away (unplugged, hung up).
+    void portVanished();
 
 private:
+    // Waits, within bounds, until the bytes written have left the port: a
+    // close or a new rate would cut their tail or send it at the wrong rate.
+    void drainOutput();
+    bool lineHungUp() const;
+    void closeVanishedPort();
+
     int baudRate = 0;
     QString portName;
     QSerialPort *serialPort;
     QMutex mutex;
+    bool vanished = false;
 };
 
 bool isAcceptedBaudRate(int rate);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -201,14 +202,17 @@ void PtyServer::readFromHost()
 {
     if (m_master < 0)
         return;
+    // Only the bytes already waiting are taken, and at the line speed seen
+    // after they were counted: a host sets its speed before it writes, and
+    // drains what it wrote before it changes the speed again.
+    int waiting = 0;
+    if (::ioctl(m_master, FIONREAD, &waiting) != 0 || waiting <= 0)
+        waiting = 4096;
     syncHostBaud();
-    char buffer[4096];
-    for (int round = 0; round < 16; ++round) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        m_module.receive(QByteArray(buffer, int(n)), nowNs());
-    }
+    QByteArray fromHost(qMin(waiting, 16 * 4096), Qt::Uninitialized);
+    const ssize_t n = ::read(m_master, fromHost.data(), size_t(fromHost.size()));
+    if (n > 0)
+        m_module.receive(fromHost.left(int(n)), nowNs());
     flushModuleEvents();
 }
 

@@ -158,7 +158,9 @@ private slots:
         QCOMPARE(task->setBaudRate(921600, false), 0);
         action(*task);
         expectSent(0, wire);
-        // A reset returns the module to 115200 baud, and the port follows.
+        // A reset returns the module to 115200 baud, and the port follows. A
+        // close leaves the line at its rate, for the tail of the last command.
+        task->port()->closePort();
         QCOMPARE(pty->hostBaudRate(),
             QTest::currentDataTag() == QLatin1String("reset") ? 115200 : 921600);
     }
@@ -177,8 +179,8 @@ private slots:
         // all, but never 100 silent ones in a row, so no re-open (which would
         // ask for the version again) comes in between.
         expectSent(70, QByteArray());
-        task->getDataCtrl();
-        expectSent(10, frames::dataCtrlRequest);
+        task->resetDevice(); // the module is back at its defaults: read them
+        expectSent(10, frames::resetCommand + frames::dataCtrlRequest);
         deliver(frames::defaultDataCtrlReply);
         task->setDataCtrl(hex("020001000001"), 45.55f); // a write is read back
         expectSent(10, hex("20040c000200010000010000333336420d0a") + frames::dataCtrlRequest);
@@ -213,6 +215,39 @@ private slots:
         for (int i = 0; i < 300; ++i)
             task->pollSerialPort();
         QCOMPARE(shown.count(), 1);
+    }
+
+    void vanishedPortIsLookedForUntilTheUserDisconnects_data()
+    {
+        QTest::addColumn<bool>("userDisconnects");
+        QTest::newRow("module plugged in again") << false;
+        QTest::newRow("user disconnects meanwhile") << true;
+    }
+
+    void vanishedPortIsLookedForUntilTheUserDisconnects()
+    {
+        QFETCH(bool, userDisconnects);
+        // A stable name, as under /dev/serial/by-id, for a port that hangs up
+        // while the module's output is off, so that no silence rule notices.
+        QTemporaryDir dir;
+        const QString link = dir.filePath("ttyZEL");
+        QVERIFY(QFile::link(pty->slavePath(), link));
+        QCOMPARE(task->port()->serial_connect(link, 115200), 0);
+        task->setDataCtrl(hex("020001000000"), 45.55f);
+        QSignalSpy version(task, &Task::sendVersion), waiting(task, &Task::sendAwaitingPort),
+            shown(task, &Task::sendShowSerialdis);
+        pty->hangUp();
+        QTRY_VERIFY(!task->port()->isOpen());
+        PtyPair pluggedIn;
+        QVERIFY(QFile::remove(link) && QFile::link(pluggedIn.slavePath(), link));
+        if (userDisconnects)
+            task->closeSerialPort();
+        for (int cycle = 0; cycle < 200; ++cycle)
+            task->run();
+        QCOMPARE(version.value(0), QVariantList { "Not Connected" });
+        QCOMPARE(waiting.count(), userDisconnects ? 0 : 1);
+        QCOMPARE(shown.count(), userDisconnects ? 0 : 1);
+        QCOMPARE(task->port()->isOpen(), !userDisconnects);
     }
 
     void closedPortIsReportedOnce()
