@@ -61,6 +61,18 @@ QMessageBox *newNotice(QMessageBox::Icon icon, const QString &title, const QStri
     return box;
 }
 
+// Shows a notice and closes it once `ms` have passed. Showing it again
+// drops the earlier timer, so that one cannot cut the new showing short.
+void showForAWhile(QMessageBox *box, int ms)
+{
+    delete box->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *timer = new QTimer(box);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, box, &QWidget::close);
+    timer->start(ms);
+    box->show();
+}
+
 } // namespace
 
 void setUpApplication()
@@ -260,6 +272,8 @@ void MainView::connectSignals()
 {
     connect(worker, &Task::sendVersion, this, &MainView::receiveVersion);
     connect(worker, &Task::sendShowSerialdis, this, &MainView::showSerialdis);
+    connect(
+        worker, &Task::sendAwaitingPort, this, [this] { setLinkState(LinkState::AwaitingPort); });
     connect(worker, &Task::sendIsAHRS, this, &MainView::receiveIsAHRS);
     connect(worker, &Task::signalLogMessage, this, &MainView::logMessageFromThread);
     connect(worker, &Task::sendAcc, charts[0], &ChartView::receiveData);
@@ -395,6 +409,12 @@ void MainView::saveLog()
 {
     const QString fileName = QFileDialog::getSaveFileName(
         this, tr("Save Log"), QStringLiteral("data.csv"), tr("csv (*.csv)"));
+    if (!fileName.isEmpty() && linkState != LinkState::Connected) {
+        // The link dropped while the dialog was open.
+        execMessageBox(
+            QMessageBox::Warning, tr("Save Log"), tr("Not Connected. The log was not started."));
+        return;
+    }
     QFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         qInfo() << "open log file fail in mainwindows.cpp";
@@ -419,16 +439,14 @@ void MainView::identifyInfo()
     QMessageBox *box = newNotice(QMessageBox::NoIcon, tr("Identify"),
         tr("Status LED will blink in bright blue for 1 minute."));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
-    QTimer::singleShot(identifyNoticeHideMs, box, &QWidget::hide);
+    showForAWhile(box, identifyNoticeHideMs);
 }
 
 void MainView::magCalibrateInfo()
 {
     magCalibrating = true;
     goodQualityCount = 0;
-    magCalibrationBox->show();
-    QTimer::singleShot(noticeHideMs, magCalibrationBox, &QWidget::hide);
+    showForAWhile(magCalibrationBox, noticeHideMs);
 }
 
 void MainView::alertPoorQuality()
@@ -445,8 +463,7 @@ void MainView::alertGoodQuality()
         magCalibrating = false;
         goodQualityCount = 0;
         magCalibrationBox->hide();
-        magCalibrationSuccessBox->show();
-        QTimer::singleShot(noticeHideMs, magCalibrationSuccessBox, &QWidget::hide);
+        showForAWhile(magCalibrationSuccessBox, noticeHideMs);
     } else {
         ++goodQualityCount;
     }
@@ -454,9 +471,15 @@ void MainView::alertGoodQuality()
 
 void MainView::alertDisconnectByBLE()
 {
+    // The module may repeat its notice before the port is closed; the box
+    // already up answers it.
+    if (bleNoticeShown)
+        return;
+    bleNoticeShown = true;
     emit proxyStopSerialPort();
     execMessageBox(QMessageBox::Critical, tr("Multiple Connection Detected"),
         tr("Notice: One connection at a time.\n") + tr("Mobile App Connected. PC Tool Stopped."));
+    bleNoticeShown = false;
     enterDisconnectedState(true);
 }
 
@@ -568,7 +591,9 @@ void MainView::closeEvent(QCloseEvent *event)
     dataCtrlView->close();
     dfuView->close();
     // Notices left open would keep the application running.
-    for (QMessageBox *box : { lowQualityBox, magCalibrationBox, magCalibrationSuccessBox })
-        box->close();
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMessageBox *>(widget))
+            widget->close();
+    }
     event->accept();
 }

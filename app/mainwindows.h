@@ -29,6 +29,7 @@ void setUpApplication();
 // How far the link to the module has come, as the worker reports it.
 enum class LinkState {
     Disconnected, // no port open
+    AwaitingPort, // the port vanished; the worker waits for it to come back
     PortOpen, // the port is open; the module has not told its version yet
     Connected, // the module has answered with its version
 };
@@ -115,6 +116,8 @@ private:
     bool recording = false;
     // Only the module's fusion (AHRS) mode can calibrate the magnetometer.
     bool fusionMode = false;
+    // The multiple-connection box is up.
+    bool bleNoticeShown = false;
 
     QAction *actionStartSaveLog;
     QAction *actionStopSaveLog;

@@ -1,6 +1,6 @@
 // The main window under a real X server: the state of every action as the
-// link changes, which chart shows which quantity, and menu commands reaching
-// a module played on a pseudo-terminal.
+// link changes, which chart shows which quantity, menu commands reaching a
+// module played on a pseudo-terminal, and how long its notices live.
 
 #include "chartview.h"
 #include "mainwindows.h"
@@ -9,12 +9,8 @@
 #include "task.h"
 #include "uihelpers.h"
 
-#include <QComboBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
 
 // The 17 actions in menu order.
 const char *const actionTexts[]
@@ -22,8 +18,6 @@ const char *const actionTexts[]
           "&Accelerometer", "&Magnetometer", "&Gyroscope", "&Euler Angle", "&Open/Close All Graphs",
           "&Start Saving Log", "&Stop Saving Log", "&Device Firmware Update", "Device Config",
           "Identify The Device", "Mag Calibration", "&Version" };
-
-} // namespace
 
 class TestMainView : public QObject
 {
@@ -36,19 +30,16 @@ private slots:
     void actionsFollowTheLinkState();
     void eachChartShowsItsOwnQuantity_data();
     void eachChartShowsItsOwnQuantity();
-    void menuCommandsReachTheWire_data();
     void menuCommandsReachTheWire();
+    void noticesNeverOutliveTheWindow();
 
 private:
-    QWidgetList earlierWindows;
     MainView *window = nullptr;
 };
 
 void TestMainView::init()
 {
-    earlierWindows = QApplication::topLevelWidgets();
-    window = new MainView;
-    window->show();
+    (window = new MainView)->show();
 }
 
 void TestMainView::cleanup()
@@ -60,24 +51,34 @@ void TestMainView::cleanup()
 void TestMainView::actionsFollowTheLinkState_data()
 {
     // Worker reports ("open", "ahrs", "imu", or a version text), actions
-    // chosen by their text, "file" (the next save dialog gets a new file).
+    // chosen by their text, "file" (the next save dialog gets a new file),
+    // "drop" (the link drops at the next event, in the dialog that comes;
+    // the boxes after it are closed), "ble twice" (the module's BLE notice
+    // comes again while its box is up).
     QTest::addColumn<QStringList>("steps");
-    // Per action in menu order: E enabled, D disabled, - hidden.
+    // Per action in menu order: E enabled, D disabled, - hidden; then the
+    // text of each box closed, after a '|'.
     QTest::addColumn<QString>("states");
 
     const QStringList connected { "Not Connected", "open", "1.2.3" };
     const QStringList ahrs = connected + QStringList { "ahrs" };
     const QStringList recording = ahrs + QStringList { "file", "&Start Saving Log" };
     const QString disconnected = "E-DDDDDDDDD-EDDDE";
+    const QString bleNotice = "|Notice: One connection at a time.\n"
+                              "Mobile App Connected. PC Tool Stopped.";
     QTest::newRow("disconnected") << QStringList() << disconnected;
     QTest::newRow("port open") << QStringList { "Not Connected", "open" } << "-EDDDDDDDDD-EDDDE";
     QTest::newRow("connected") << connected << "-EEEEEEEEEE-EEEDE";
     QTest::newRow("connected, AHRS") << ahrs << "-EEEEEEEEEE-EEEEE";
     QTest::newRow("AHRS then IMU") << ahrs + QStringList { "imu" } << "-EEEEEEEEEE-EEEDE";
     QTest::newRow("recording") << recording << "-EEEEEEEEE-EEEEEE";
-    QTest::newRow("recording, then the port closed")
-        << recording + QStringList { "Not Connected" } << disconnected;
-    QTest::newRow("Disconnect chosen") << ahrs + QStringList { "&Disconnect" } << disconnected;
+    QTest::newRow("port vanished, the tool waits for it")
+        << connected + QStringList { "Not Connected", "awaiting" } << "-EDDDDDDDDD-EDDDE";
+    QTest::newRow("log confirmed after the link dropped")
+        << connected + QStringList { "file", "drop", "&Start Saving Log" }
+        << disconnected + "|Not Connected. The log was not started.";
+    QTest::newRow("BLE notice, repeated while shown")
+        << connected + QStringList { "ble twice" } << disconnected + bleNotice;
     QTest::newRow("Not Connected inside a longer text")
         << connected + QStringList { "Port: Not Connected (lost)" } << disconnected;
     QTest::newRow("not connected in lower case")
@@ -91,14 +92,28 @@ void TestMainView::actionsFollowTheLinkState()
 
     Task *worker = window->deviceWorker();
     QTemporaryDir dir;
+    const auto notices = std::make_shared<QString>(); // outlives a box that never came
+    const auto closeNotices = [notices](QWidget *) {
+        for (QWidget *box; (box = QApplication::activeModalWidget()); box->close())
+            *notices += '|' + box->property("text").toString();
+    };
     for (const QString &step : steps) {
         if (step == "open")
             emit worker->sendShowSerialdis();
+        else if (step == "awaiting")
+            emit worker->sendAwaitingPort();
         else if (step == "ahrs" || step == "imu")
             emit worker->sendIsAHRS(step == "ahrs");
         else if (step == "file")
             chooseFileInNextDialog(dir.filePath("run.csv"));
-        else if (step.startsWith('&'))
+        else if (step == "drop") {
+            QTimer::singleShot(0, worker, [worker] { emit worker->sendVersion("Not Connected"); });
+            onNextModal(closeNotices);
+        } else if (step == "ble twice") { // the second at the next event, in the first's box
+            QTimer::singleShot(0, worker, &Task::sendAlertDisconnectByBLE);
+            onNextModal(closeNotices);
+            emit worker->sendAlertDisconnectByBLE();
+        } else if (step.startsWith('&'))
             findAction(window, step)->trigger();
         else
             emit worker->sendVersion(step);
@@ -109,7 +124,7 @@ void TestMainView::actionsFollowTheLinkState()
         QVERIFY2(action, text);
         shown += !action->isVisible() ? '-' : action->isEnabled() ? 'E' : 'D';
     }
-    QCOMPARE(shown, states);
+    QCOMPARE(shown + *notices, states);
 }
 
 void TestMainView::eachChartShowsItsOwnQuantity_data()
@@ -118,14 +133,13 @@ void TestMainView::eachChartShowsItsOwnQuantity_data()
     QTest::addColumn<QStringList>("seriesNames");
     QTest::addColumn<QString>("unit");
     QTest::addColumn<double>("limit");
-    QTest::addColumn<float>("firstValue"); // of the three its quantity carries below
 
     const QStringList xyz { "X", "Y", "Z" };
-    QTest::newRow("accelerometer") << "Accelerometer Data" << xyz << "m/s^2" << 50.0 << 1.0f;
-    QTest::newRow("magnetometer") << "Magnetometer Data" << xyz << "\u03bcT" << 1600.0 << 11.0f;
-    QTest::newRow("gyroscope") << "Gyroscope Data" << xyz << "dps" << 1000.0 << 21.0f;
+    QTest::newRow("accelerometer") << "Accelerometer Data" << xyz << "m/s^2" << 50.0;
+    QTest::newRow("magnetometer") << "Magnetometer Data" << xyz << "\u03bcT" << 1600.0;
+    QTest::newRow("gyroscope") << "Gyroscope Data" << xyz << "dps" << 1000.0;
     QTest::newRow("Euler angles") << "Euler Angle Data" << QStringList { "Pitch", "Roll", "Yaw" }
-                                  << "degrees" << 180.0 << 31.0f;
+                                  << "degrees" << 180.0;
 }
 
 void TestMainView::eachChartShowsItsOwnQuantity()
@@ -134,68 +148,62 @@ void TestMainView::eachChartShowsItsOwnQuantity()
     QFETCH(QStringList, seriesNames);
     QFETCH(QString, unit);
     QFETCH(double, limit);
-    QFETCH(float, firstValue);
 
     ChartView *chart = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (!earlierWindows.contains(w) && w->windowTitle() == title)
-            chart = qobject_cast<ChartView *>(w);
-    }
+    for (QWidget *w : QApplication::topLevelWidgets())
+        chart = w->windowTitle() == title ? qobject_cast<ChartView *>(w) : chart;
     QVERIFY(chart);
     QCOMPARE(chart->axisY->titleText(), unit);
     QCOMPARE(chart->axisY->min(), -limit);
     QCOMPARE(chart->axisY->max(), limit);
 
-    Task *worker = window->deviceWorker();
-    emit worker->sendAcc(1, 2, 3);
-    emit worker->sendMag(11, 12, 13);
-    emit worker->sendGyr(21, 22, 23);
-    emit worker->sendEul(31, 32, 33);
+    emit window->deviceWorker()->sendAcc(5, 10, 15);
+    emit window->deviceWorker()->sendMag(160, 320, 480);
+    emit window->deviceWorker()->sendGyr(100, 200, 300);
+    emit window->deviceWorker()->sendEul(18, 36, 54);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(chart->series[i]->name(), seriesNames[i]);
         QTRY_COMPARE(chart->series[i]->count(), 2);
-        QCOMPARE(chart->series[i]->at(1).y(), double(firstValue + i));
+        QCOMPARE(chart->series[i]->at(1).y(), limit / 10 * (i + 1));
     }
-}
-
-void TestMainView::menuCommandsReachTheWire_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QByteArray>("command");
-    QTest::newRow("reset") << "&Reset to Default" << frames::resetCommand;
-    QTest::newRow("reboot") << "&Reboot the Device" << frames::rebootCommand;
 }
 
 void TestMainView::menuCommandsReachTheWire()
 {
-    QFETCH(QString, action);
-    QFETCH(QByteArray, command);
-
-    // Connect through the dialog, to the pty at 921600.
     PtyPair module;
-    QVERIFY(module.isValid());
-    auto *dialog = window->findChild<QMainWindow *>("ConnectionView");
-    QVERIFY(dialog);
-    qputenv("ZEL_EXTRA_PORTS", module.slavePath().toLocal8Bit());
-    dialog->findChild<QPushButton *>("pushButton")->click();
-    qunsetenv("ZEL_EXTRA_PORTS");
-    auto *ports = dialog->findChild<QComboBox *>("comboBox");
-    ports->setCurrentIndex(ports->findText(module.slavePath()));
-    QVERIFY(ports->currentIndex() >= 0);
-    dialog->findChild<QComboBox *>("comboBox_2")->setCurrentText("921600");
-    dialog->findChild<QPushButton *>("pushButton_2")->click();
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(module.hostBaudRate(), 921600);
-
+    window->deviceWorker()->serialInit(module.slavePath(), 115200, true);
+    emit window->deviceWorker()->sendVersion("1.2.3"); // the module has answered
     QByteArray wire;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (wire += module.readAvailable()).contains(frames::versionRequest), 10000);
-    QVERIFY(module.write(frames::longVersionReply));
-    QAction *menuAction = findAction(window, action);
-    QTRY_VERIFY_WITH_TIMEOUT(menuAction->isEnabled(), 10000);
-    wire.clear();
-    menuAction->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT((wire += module.readAvailable()).contains(command), 10000);
+    findAction(window, "&Reboot the Device")->trigger();
+    QTRY_VERIFY((wire += module.readAvailable()).contains(frames::rebootCommand));
+    findAction(window, "&Reset to Default")->trigger();
+    QTRY_VERIFY((wire += module.readAvailable()).contains(frames::resetCommand));
+}
+
+void TestMainView::noticesNeverOutliveTheWindow()
+{
+    // Its minute up, the identify notice closes and goes.
+    window->identifyInfo();
+    QPointer<QWidget> identify = QApplication::activeModalWidget();
+    QVERIFY(identify && identify->windowTitle() == "Identify");
+    QMetaObject::invokeMethod(identify->findChild<QTimer *>(), "timeout");
+    QTRY_VERIFY(!identify);
+
+    // A calibration notice shown again outlasts the first showing's timer.
+    window->magCalibrateInfo();
+    QWidget *calibration = QApplication::activeModalWidget();
+    QPointer<QTimer> firstTimer = calibration->findChild<QTimer *>();
+    window->magCalibrateInfo();
+    QMetaObject::invokeMethod(firstTimer, "timeout"); // if it is still there
+    QVERIFY(calibration->isVisible());
+    QMetaObject::invokeMethod(calibration->findChild<QTimer *>(), "timeout");
+    QVERIFY(!calibration->isVisible());
+
+    // Closing the window closes every notice, so the application can quit.
+    window->identifyInfo();
+    window->close();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle()));
 }
 
 QTEST_MAIN(TestMainView)
