@@ -18,8 +18,6 @@ public:
 
     // Writes all bytes to the master end (the module's side of the wire).
     bool write(const QByteArray &bytes);
-    // Writes what the master end takes without waiting; returns the count.
-    qint64 writeSome(const char *data, qint64 size);
     // Whatever the host has sent so far, without waiting.
     QByteArray readAvailable();
     // Reads until `count` bytes have arrived or `timeoutMs` has passed.
