@@ -16,9 +16,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QSurfaceFormat>
 #include <QThread>
 #include <QTimer>
@@ -98,6 +101,7 @@ MainView::MainView(QWidget *parent)
     ui->setupUi(this);
     plainTextEdit = findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
     plainTextEdit->setMaximumBlockCount(consoleBlockLimit);
+    plainTextEdit->installEventFilter(this);
 
     createActions();
     createMenus();
@@ -171,6 +175,15 @@ void MainView::createActions()
     actionAllGraphs = new QAction(tr("&Open/Close All Graphs"), this);
     connect(actionAllGraphs, &QAction::triggered, this, &MainView::showAllGraph);
 
+    actionPause = new QAction(tr("Pause Live View"), this);
+    actionPause->setCheckable(true);
+    actionPause->setShortcut(Qt::Key_Space);
+    connect(actionPause, &QAction::toggled, this, &MainView::pauseLiveView);
+    pausedLabel = new QLabel(tr("Live view paused"));
+    pausedLabel->setObjectName(QStringLiteral("pausedLabel"));
+    statusBar()->addPermanentWidget(pausedLabel);
+    pausedLabel->hide();
+
     actionStartSaveLog = new QAction(tr("&Start Saving Log"), this);
     connect(actionStartSaveLog, &QAction::triggered, this, &MainView::saveLog);
 
@@ -215,6 +228,8 @@ void MainView::createMenus()
     graphsMenu->addAction(actionEul);
     graphsMenu->addSeparator();
     graphsMenu->addAction(actionAllGraphs);
+    graphsMenu->addSeparator();
+    graphsMenu->addAction(actionPause);
 
     utilitiesMenu = menuBar()->addMenu(tr("&Utilities"));
     utilitiesMenu->addAction(actionStartSaveLog);
@@ -237,6 +252,8 @@ void MainView::setLinkState(LinkState state)
         fusionMode = false; // until the module tells it again
     const bool disconnected = state == LinkState::Disconnected;
     const bool connected = state == LinkState::Connected;
+    if (!connected)
+        actionPause->setChecked(false);
     struct ActionState
     {
         QAction *action;
@@ -254,6 +271,7 @@ void MainView::setLinkState(LinkState state)
         { actionGyr, true, connected },
         { actionEul, true, connected },
         { actionAllGraphs, true, connected },
+        { actionPause, true, connected },
         { actionStartSaveLog, !recording, connected },
         { actionStopSaveLog, recording, connected },
         { actionDfu, true, true },
@@ -341,8 +359,28 @@ void MainView::createNotices()
 
 void MainView::logMessageFromThread(QString s)
 {
-    if (!s.isEmpty())
+    if (s.isEmpty())
+        return;
+    if (!actionPause->isChecked()) {
         plainTextEdit->appendPlainText(s);
+        return;
+    }
+    heldConsoleLines += s.split(QLatin1Char('\n'));
+    if (heldConsoleLines.size() > consoleBlockLimit)
+        heldConsoleLines.erase(
+            heldConsoleLines.begin(), heldConsoleLines.end() - consoleBlockLimit);
+}
+
+void MainView::pauseLiveView(bool paused)
+{
+    for (ChartView *chart : charts)
+        chart->setPaused(paused);
+    cubeView->setPaused(paused);
+    pausedLabel->setVisible(paused);
+    if (!paused && !heldConsoleLines.isEmpty()) {
+        plainTextEdit->appendPlainText(heldConsoleLines.join(QLatin1Char('\n')));
+        heldConsoleLines.clear();
+    }
 }
 
 void MainView::showConeection()
@@ -579,6 +617,21 @@ void MainView::stopWorker()
     } else {
         worker->stop();
     }
+}
+
+bool MainView::eventFilter(QObject *watched, QEvent *event)
+{
+    // The console, being editable, would keep Space for itself, and it has
+    // the focus whenever the main window has; while the pause can be used,
+    // Space is the pause's.
+    if (watched != plainTextEdit || event->type() != QEvent::ShortcutOverride)
+        return QMainWindow::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier
+        || !actionPause->isEnabled())
+        return false;
+    event->ignore();
+    return true;
 }
 
 void MainView::closeEvent(QCloseEvent *event)

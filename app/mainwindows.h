@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -12,6 +13,7 @@ class CubeView;
 class DataCtrlView;
 class DfuView;
 class QAction;
+class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QThread;
@@ -93,9 +95,12 @@ public slots:
     void dfuSuccess();
     void dfuFailed();
     void receiveVersion(QString version);
+    // Holds the charts, the cube and the console still, or lets them catch up.
+    void pauseLiveView(bool paused);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createActions();
@@ -135,6 +140,9 @@ private:
     std::array<ChartView *, 4> charts {};
     CubeView *cubeView;
     QPlainTextEdit *plainTextEdit;
+    // The console lines that arrived while paused, as many as it shows.
+    QStringList heldConsoleLines;
+    QLabel *pausedLabel;
     QMenu *settingsMenu;
     QMenu *graphsMenu;
     QMenu *utilitiesMenu;
@@ -147,6 +155,7 @@ private:
     QAction *actionGyr;
     QAction *actionEul;
     QAction *actionAllGraphs;
+    QAction *actionPause;
     QAction *actionDfu;
     QAction *actionConfig;
     QAction *actionIdentify;

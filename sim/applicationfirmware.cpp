@@ -17,6 +17,7 @@ constexpr qint64 farFutureUs = std::numeric_limits<qint64>::max() / 4;
 // microseconds; the line arithmetic stays in integers scaled by the baud.
 constexpr qint64 byteTimeScaled = 10 * usPerSecond;
 constexpr int maxGarbageBytes = 1 << 20;
+constexpr qint64 replayRetryUs = 1000;
 // The UART rates by their code in the data-control record.
 constexpr int baudsByCode[] = { 115200, 921600, 38400 };
 
@@ -397,31 +398,48 @@ void ApplicationFirmware::advanceTo(qint64 nowUs)
             break;
         drainLine(m_nextSampleUs);
         m_clockUs = std::max(m_clockUs, m_nextSampleUs);
-        sample(m_nextSampleUs);
-        m_nextSampleUs += odrPeriodUs(m_dataCtrl.at(OdrCodeByte));
+        m_nextSampleUs += sample(m_nextSampleUs);
     }
     drainLine(nowUs);
     m_clockUs = nowUs;
 }
 
-void ApplicationFirmware::sample(qint64 sampleUs)
+qint64 ApplicationFirmware::sample(qint64 sampleUs)
 {
+    const bool replaying = !m_options.replay.isEmpty();
+    const qint64 period = odrPeriodUs(m_dataCtrl.at(OdrCodeByte));
+    // A replayed row that cannot go out is offered again shortly.
+    const qint64 unsentUs = replaying ? replayRetryUs : period;
     if (m_dataCtrl.at(OutputEnableByte) != 1 || !canTransmit(sampleUs))
-        return;
+        return unsentUs;
     if (m_streamStartUs < 0)
         m_streamStartUs = sampleUs;
     // A sample that would wait behind more than a frame, or more than the
     // line carries in one sample period, is dropped: the stream stays current
     // instead of falling ever further behind a slow line, and the line still
     // never runs dry while there is something to send.
-    const qint64 periodBytes
-        = odrPeriodUs(m_dataCtrl.at(OdrCodeByte)) * m_uartBaud / byteTimeScaled;
+    const qint64 periodBytes = period * m_uartBaud / byteTimeScaled;
     if (m_queuedBytes >= std::max<qint64>(sensorFrameLength, periodBytes))
-        return;
-    enqueue(buildSensorFrame(sampleUs), true);
+        return unsentUs;
+    enqueue(replaying ? nextReplayFrame(sampleUs) : buildSensorFrame(sampleUs), true);
     ++m_framesQueued;
     if (m_options.garbageEvery > 0 && m_framesQueued % quint64(m_options.garbageEvery) == 0)
         enqueue(garbageBurst(m_options.garbageBytes));
+    return replaying ? m_options.replay.at(m_replayRow).delayUs : period;
+}
+
+QByteArray ApplicationFirmware::nextReplayFrame(qint64 sampleUs)
+{
+    SensorSample s = m_options.replay.at(m_replayRow).sample;
+    s.qualityStatus = qualityAt(sampleUs);
+    if (++m_replayRow == m_options.replay.size()) {
+        m_replayRow = 0;
+        if (!m_options.replayLoop) {
+            m_dataCtrl[OutputEnableByte] = 0;
+            event(QStringLiteral("replay-end"));
+        }
+    }
+    return encodeSensorFrame(s);
 }
 
 QByteArray ApplicationFirmware::buildSensorFrame(qint64 sampleUs)

@@ -17,8 +17,13 @@
 // microseconds since the simulator started, hand in the host's bytes with
 // receive() and collect the bytes due on the wire with transmit(); the pty
 // server drives it in real time, tests drive it with a simulated clock.
+//
+// Instead of its simulated motion it can replay a data log, one sensor frame
+// per row, no row skipped: a row the line cannot take yet waits. At the end
+// it switches its output off ("replay-end") or, looping, starts again.
 
 #include "frames.h"
+#include "replay.h"
 
 #include <QByteArray>
 #include <QList>
@@ -68,6 +73,8 @@ struct ModuleOptions
     int garbageEvery = 0; // 0: no garbage bursts
     int garbageBytes = 37;
     quint64 seed = 1;
+    QVector<ReplayRow> replay; // empty: the simulated motion
+    bool replayLoop = false;
 };
 
 class ApplicationFirmware
@@ -117,8 +124,10 @@ private:
     void clearLine();
     // Counts the line's bytes afresh from the moment it is free (or now).
     void restartLineCount();
-    void sample(qint64 sampleUs);
+    // Sends the sample due at sampleUs; returns the time until the next one.
+    qint64 sample(qint64 sampleUs);
     QByteArray buildSensorFrame(qint64 sampleUs);
+    QByteArray nextReplayFrame(qint64 sampleUs);
 
     void dispatchHostBytes(const QByteArray &bytes);
     void scanApplicationFrames();
@@ -171,6 +180,7 @@ private:
     qint64 m_lastRxUs = 0;
     QStringList m_events;
     quint64 m_framesQueued = 0;
+    int m_replayRow = 0;
     quint32 m_garblePosition = 0;
     bool m_garbledReported = false;
     quint64 m_rngState;

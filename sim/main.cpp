@@ -5,6 +5,7 @@
 // Standard input: control lines (ble, silence SEC, garbage N, hangup, quit).
 
 #include "ptyserver.h"
+#include "replay.h"
 #include "simoptions.h"
 
 #include <QCoreApplication>
@@ -119,6 +120,11 @@ int main(int argc, char *argv[])
         return 2;
     case ParseResult::Run:
         break;
+    }
+    if (!options.replayPath.isEmpty()
+        && !loadReplay(options.replayPath, options.replayRateHz, &options.module.replay, &error)) {
+        writeAll(STDERR_FILENO, ("zel-sim: " + error + '\n').toLocal8Bit());
+        return 2;
     }
 
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {

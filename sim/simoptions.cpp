@@ -131,6 +131,16 @@ const OptionSpec optionSpecs[] = {
         [](auto &v, auto &o) { return parseSeconds(v, false, &o.reappearAfterSeconds); } },
     { "record", "FILE", "append every sensor frame sent to FILE",
         [](auto &v, auto &o) { return parsePath(v, &o.recordPath); } },
+    { "replay", "FILE.csv", "send a data log the tool recorded, then stop output",
+        [](auto &v, auto &o) { return parsePath(v, &o.replayPath); } },
+    { "replay-rate", "HZ", "replay HZ rows a second (as timestamped)",
+        [](auto &v, auto &o) {
+            bool ok = false;
+            o.replayRateHz = v.toDouble(&ok);
+            return ok && std::isfinite(o.replayRateHz) && o.replayRateHz > 0;
+        } },
+    { "loop", nullptr, "replay the log over and over",
+        [](auto &, auto &o) { return set(&o.module.replayLoop); } },
     { "exit-after", "SEC", "exit after SEC s",
         [](auto &v, auto &o) { return parseSeconds(v, false, &o.exitAfterSeconds); } },
     { "seed", "N", "seed for noise and garbage (1)",

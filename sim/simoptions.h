@@ -19,6 +19,8 @@ struct SimOptions
     QString linkPath;
     double reappearAfterSeconds = -1; // negative: the port stays away
     QString recordPath;
+    QString replayPath; // a data log to send instead of the simulated motion
+    double replayRateHz = 0; // 0: as the log's timestamps pace it
     double exitAfterSeconds = -1; // negative: run until told to stop
 };
 

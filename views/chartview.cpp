@@ -72,6 +72,12 @@ void ChartView::setRangeLimits(double low, double high)
     showHalfSpan();
 }
 
+void ChartView::setPaused(bool pause)
+{
+    paused = pause;
+    flushSamples();
+}
+
 void ChartView::receiveData(float axisValue1, float axisValue2, float axisValue3)
 {
     const double step = (visibleMax - visibleMin) / visibleTicks;
@@ -108,6 +114,8 @@ void ChartView::receiveData(float axisValue1, float axisValue2, float axisValue3
 void ChartView::flushSamples()
 {
     flushPosted = false;
+    if (paused)
+        return;
     for (int i = 0; i < 3; ++i)
         series[i]->replace(points[i]);
     if (halfSpanChanged) {

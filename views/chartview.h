@@ -30,6 +30,10 @@ public:
     // until the first sample arrives.
     void setRangeLimits(double low, double high);
 
+    // While paused the chart takes its samples without showing them; on
+    // resuming it shows the latest at once.
+    void setPaused(bool pause);
+
     // The owner names the traces and titles the vertical axis through these;
     // the chart owns both.
     std::array<QtCharts::QLineSeries *, 3> series {};
@@ -53,5 +57,6 @@ private:
     double visibleMax = 10;
     bool halfSpanChanged = false;
     bool flushPosted = false;
+    bool paused = false;
     zel::ChartRange range;
 };

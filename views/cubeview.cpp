@@ -42,9 +42,21 @@ CubeView::~CubeView()
     timer.stop();
 }
 
+void CubeView::setPaused(bool pause)
+{
+    paused = pause;
+    if (!paused) {
+        angleAxis = received;
+        update();
+    }
+}
+
 void CubeView::receiveAngleAxis(float rad, float x, float y, float z)
 {
-    angleAxis = zel::AngleAxis { rad, x, y, z };
+    received = zel::AngleAxis { rad, x, y, z };
+    if (paused)
+        return;
+    angleAxis = received;
     update();
 }
 
@@ -112,7 +124,8 @@ void CubeView::paintGL()
 
     QMatrix4x4 model;
     if (angleAxis.isIdle()) {
-        spinAngle = zel::nextSpinAngle(spinAngle);
+        if (!paused)
+            spinAngle = zel::nextSpinAngle(spinAngle);
         model = zel::spinModelMatrix(spinAngle);
     } else {
         model = zel::orientationModelMatrix(angleAxis);

@@ -21,6 +21,10 @@ public:
     explicit CubeView(QWidget *parent = nullptr);
     ~CubeView() override;
 
+    // While paused the cube holds still; on resuming it shows the latest
+    // orientation received.
+    void setPaused(bool pause);
+
 public slots:
     void receiveAngleAxis(float rad, float x, float y, float z);
 
@@ -46,7 +50,9 @@ protected:
 
 private:
     ShaderFiles shaderFiles;
-    zel::AngleAxis angleAxis;
+    zel::AngleAxis angleAxis; // the orientation shown
+    zel::AngleAxis received;
+    bool paused = false;
     QBasicTimer timer;
     QOpenGLShaderProgram program;
     GeoEngine *geometries = nullptr;

@@ -9,15 +9,28 @@
 #include "task.h"
 #include "uihelpers.h"
 
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The 17 actions in menu order.
+// The 18 actions in menu order.
 const char *const actionTexts[]
     = { "&Connect", "&Disconnect", "&Reset to Default", "&Reboot the Device", "&3D View",
           "&Accelerometer", "&Magnetometer", "&Gyroscope", "&Euler Angle", "&Open/Close All Graphs",
-          "&Start Saving Log", "&Stop Saving Log", "&Device Firmware Update", "Device Config",
-          "Identify The Device", "Mag Calibration", "&Version" };
+          "Pause Live View", "&Start Saving Log", "&Stop Saving Log", "&Device Firmware Update",
+          "Device Config", "Identify The Device", "Mag Calibration", "&Version" };
+
+// The chart window with that title.
+ChartView *chartTitled(const QString &title)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->windowTitle() == title)
+            return qobject_cast<ChartView *>(w);
+    }
+    return nullptr;
+}
 
 class TestMainView : public QObject
 {
@@ -32,6 +45,7 @@ private slots:
     void eachChartShowsItsOwnQuantity();
     void menuCommandsReachTheWire();
     void noticesNeverOutliveTheWindow();
+    void pauseHoldsTheViewsWhileTheDataGoesOn();
 
 private:
     MainView *window = nullptr;
@@ -63,17 +77,17 @@ void TestMainView::actionsFollowTheLinkState_data()
     const QStringList connected { "Not Connected", "open", "1.2.3" };
     const QStringList ahrs = connected + QStringList { "ahrs" };
     const QStringList recording = ahrs + QStringList { "file", "&Start Saving Log" };
-    const QString disconnected = "E-DDDDDDDDD-EDDDE";
+    const QString disconnected = "E-DDDDDDDDDD-EDDDE";
     const QString bleNotice = "|Notice: One connection at a time.\n"
                               "Mobile App Connected. PC Tool Stopped.";
     QTest::newRow("disconnected") << QStringList() << disconnected;
-    QTest::newRow("port open") << QStringList { "Not Connected", "open" } << "-EDDDDDDDDD-EDDDE";
-    QTest::newRow("connected") << connected << "-EEEEEEEEEE-EEEDE";
-    QTest::newRow("connected, AHRS") << ahrs << "-EEEEEEEEEE-EEEEE";
-    QTest::newRow("AHRS then IMU") << ahrs + QStringList { "imu" } << "-EEEEEEEEEE-EEEDE";
-    QTest::newRow("recording") << recording << "-EEEEEEEEE-EEEEEE";
+    QTest::newRow("port open") << QStringList { "Not Connected", "open" } << "-EDDDDDDDDDD-EDDDE";
+    QTest::newRow("connected") << connected << "-EEEEEEEEEEE-EEEDE";
+    QTest::newRow("connected, AHRS") << ahrs << "-EEEEEEEEEEE-EEEEE";
+    QTest::newRow("AHRS then IMU") << ahrs + QStringList { "imu" } << "-EEEEEEEEEEE-EEEDE";
+    QTest::newRow("recording") << recording << "-EEEEEEEEEE-EEEEEE";
     QTest::newRow("port vanished, the tool waits for it")
-        << connected + QStringList { "Not Connected", "awaiting" } << "-EDDDDDDDDD-EDDDE";
+        << connected + QStringList { "Not Connected", "awaiting" } << "-EDDDDDDDDDD-EDDDE";
     QTest::newRow("log confirmed after the link dropped")
         << connected + QStringList { "file", "drop", "&Start Saving Log" }
         << disconnected + "|Not Connected. The log was not started.";
@@ -82,7 +96,7 @@ void TestMainView::actionsFollowTheLinkState_data()
     QTest::newRow("Not Connected inside a longer text")
         << connected + QStringList { "Port: Not Connected (lost)" } << disconnected;
     QTest::newRow("not connected in lower case")
-        << connected + QStringList { "not connected" } << "-EEEEEEEEEE-EEEDE";
+        << connected + QStringList { "not connected" } << "-EEEEEEEEEEE-EEEDE";
 }
 
 void TestMainView::actionsFollowTheLinkState()
@@ -149,9 +163,7 @@ void TestMainView::eachChartShowsItsOwnQuantity()
     QFETCH(QString, unit);
     QFETCH(double, limit);
 
-    ChartView *chart = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        chart = w->windowTitle() == title ? qobject_cast<ChartView *>(w) : chart;
+    ChartView *chart = chartTitled(title);
     QVERIFY(chart);
     QCOMPARE(chart->axisY->titleText(), unit);
     QCOMPARE(chart->axisY->min(), -limit);
@@ -204,6 +216,37 @@ void TestMainView::noticesNeverOutliveTheWindow()
     window->close();
     for (QWidget *w : QApplication::topLevelWidgets())
         QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle()));
+}
+
+// Samples 4 to 6 come while the view is paused; the pause ends with the link.
+void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
+{
+    Task *worker = window->deviceWorker();
+    emit worker->sendVersion("1.2.3");
+    ChartView *chart = chartTitled("Accelerometer Data");
+    auto *console = window->findChild<QPlainTextEdit *>("plainTextEdit");
+    const auto send = [&](int first, int last) {
+        for (int k = first; k <= last; ++k) {
+            emit worker->sendAcc(k, 0, 0);
+            emit worker->signalLogMessage(QString("Sensors %1").arg(k));
+        }
+        QCoreApplication::processEvents(); // the redraws those samples asked for
+    };
+    send(1, 3);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(console, Qt::Key_Space); // the console has the focus
+    QVERIFY(window->findChild<QWidget *>("pausedLabel")->isVisible());
+    const QList<QPointF> shown = chart->series[0]->points();
+    const QString text = console->toPlainText();
+    send(4, 6);
+    QCOMPARE(chart->series[0]->points(), shown);
+    QCOMPARE(console->toPlainText(), text);
+
+    findAction(window, "&Disconnect")->trigger();
+    QCOMPARE(chart->series[0]->count(), 7);
+    QCOMPARE(chart->series[0]->at(6).y(), 6.0);
+    QVERIFY(console->toPlainText().endsWith("Sensors 4\nSensors 5\nSensors 6"));
 }
 
 QTEST_MAIN(TestMainView)

@@ -1,0 +1,23 @@
+#pragma once
+
+// A data log the tool recorded, played back as the module's sensor stream.
+
+#include "frames.h"
+
+#include <QString>
+#include <QVector>
+
+namespace zel::sim {
+
+struct ReplayRow
+{
+    SensorSample sample; // quality status left to the module
+    qint64 delayUs; // after the row before; for the first, after the last
+};
+
+// Reads the log at `path` into rows paced by their timestamps (seconds), or
+// `rateHz` rows a second when it is positive. False with a message naming
+// the line on anything that is not such a log.
+bool loadReplay(const QString &path, double rateHz, QVector<ReplayRow> *rows, QString *error);
+
+} // namespace zel::sim
