@@ -73,7 +73,7 @@ bool setHello(UpdateFaults &faults, UpdateFaults::Hello hello)
 
 // One option of the command line, with its line of the usage text and what
 // it sets.
-struct OptionSpec
+struct OptionRow
 {
     const char *name; // without its dashes; null for a heading of the usage text
     const char *valueName; // null for an option that takes no value
@@ -85,7 +85,7 @@ struct OptionSpec
 
 using Hello = UpdateFaults::Hello;
 
-const OptionSpec optionSpecs[] = {
+const OptionRow optionTable[] = {
     { "baud", "N", "start UART rate: 38400, 115200 or 921600 (115200)",
         [](auto &v, auto &o) {
             return parseInt(v, 0, anyCount, &o.module.baud) && codeForBaud(o.module.baud) >= 0;
@@ -186,12 +186,12 @@ const OptionSpec optionSpecs[] = {
 };
 
 // The option an argument names ("--baud" or "--baud=N"), if any.
-const OptionSpec *specFor(const QString &argument)
+const OptionRow *optionRowFor(const QString &argument)
 {
     const QString name = argument.section(QLatin1Char('='), 0, 0);
-    for (const OptionSpec &spec : optionSpecs) {
-        if (spec.name && name == QLatin1String("--") + QLatin1String(spec.name))
-            return &spec;
+    for (const OptionRow &row : optionTable) {
+        if (row.name && name == QLatin1String("--") + QLatin1String(row.name))
+            return &row;
     }
     return nullptr;
 }
@@ -206,13 +206,13 @@ QString firstSyntaxError(const QStringList &arguments)
         const QString name = argument.section(QLatin1Char('='), 0, 0);
         if (argument == QLatin1String("-h") || name == QLatin1String("--help"))
             return QString();
-        const OptionSpec *spec = specFor(argument);
-        if (!spec)
+        const OptionRow *row = optionRowFor(argument);
+        if (!row)
             return QStringLiteral("unknown argument '%1'").arg(argument);
         const bool inlineValue = argument.size() > name.size();
-        if (!spec->valueName && inlineValue)
+        if (!row->valueName && inlineValue)
             return QStringLiteral("%1 takes no value").arg(name);
-        if (spec->valueName && !inlineValue && ++i == arguments.size())
+        if (row->valueName && !inlineValue && ++i == arguments.size())
             return QStringLiteral("%1 needs a value").arg(name);
     }
     return QString();
@@ -225,14 +225,14 @@ QString usageText()
     QString text = QStringLiteral(
         "usage: zel-sim [options]\n"
         "Simulates the sensor module on a pseudo-terminal; prints the port path first.\n");
-    for (const OptionSpec &spec : optionSpecs) {
-        if (spec.name) {
-            QString synopsis = QStringLiteral("  --") + QLatin1String(spec.name);
-            if (spec.valueName)
-                synopsis += QLatin1Char(' ') + QLatin1String(spec.valueName);
+    for (const OptionRow &row : optionTable) {
+        if (row.name) {
+            QString synopsis = QStringLiteral("  --") + QLatin1String(row.name);
+            if (row.valueName)
+                synopsis += QLatin1Char(' ') + QLatin1String(row.valueName);
             text += synopsis.leftJustified(28);
         }
-        text += QLatin1String(spec.description) + QLatin1Char('\n');
+        text += QLatin1String(row.description) + QLatin1Char('\n');
     }
     return text + QStringLiteral("Standard input: ble | silence SEC | garbage N | hangup | quit\n");
 }
@@ -246,10 +246,10 @@ ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, Q
     QCommandLineParser parser;
     parser.addOption(
         QCommandLineOption(QStringList { QStringLiteral("h"), QStringLiteral("help") }));
-    for (const OptionSpec &spec : optionSpecs) {
-        if (spec.name)
-            parser.addOption(QCommandLineOption(QLatin1String(spec.name), QString(),
-                QLatin1String(spec.valueName ? spec.valueName : "")));
+    for (const OptionRow &row : optionTable) {
+        if (row.name)
+            parser.addOption(QCommandLineOption(QLatin1String(row.name), QString(),
+                QLatin1String(row.valueName ? row.valueName : "")));
     }
     // Up to any request for help, the arguments are known to be well formed;
     // what follows such a request does not matter.
@@ -262,11 +262,11 @@ ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, Q
     for (const QString &name : parser.optionNames()) {
         if (name == QLatin1String("h") || name == QLatin1String("help"))
             return ParseResult::Help;
-        const OptionSpec &spec = *specFor(QStringLiteral("--") + name);
+        const OptionRow &row = *optionRowFor(QStringLiteral("--") + name);
         const QString value = parser.values(name).value(occurrences[name]++);
-        if (spec.apply(value, parsed))
+        if (row.apply(value, parsed))
             continue;
-        *error = spec.valueName
+        *error = row.valueName
             ? QStringLiteral("invalid value for --%1: '%2'").arg(name, value)
             : QStringLiteral("only one of --dfu-no-hello, --dfu-wrong-hello, "
                              "--dfu-short-hello and --dfu-ignore-hello can be given");
