@@ -6,6 +6,12 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QSettings>
+
+namespace {
+const QString lastPortKey = QStringLiteral("connection/port");
+const QString lastBaudRateKey = QStringLiteral("connection/baudRate");
+} // namespace
 
 ConnectionView::ConnectionView(QWidget *parent, Task *task)
     : QMainWindow(parent)
@@ -17,6 +23,7 @@ ConnectionView::ConnectionView(QWidget *parent, Task *task)
     baudBox = findChild<QComboBox *>(QStringLiteral("comboBox_2"));
     baudRates << QStringLiteral("115200") << QStringLiteral("921600");
     baudBox->addItems(baudRates);
+    baudBox->setCurrentText(QSettings().value(lastBaudRateKey).toString());
     searchButton = findChild<QPushButton *>(QStringLiteral("pushButton"));
     connectButton = findChild<QPushButton *>(QStringLiteral("pushButton_2"));
     reloadAction();
@@ -34,7 +41,8 @@ ConnectionView::~ConnectionView()
 
 void ConnectionView::reloadAction()
 {
-    const PortChoice choice = choosePort(listSerialPorts());
+    const PortChoice choice
+        = choosePort(listSerialPorts(), QSettings().value(lastPortKey).toString());
     portBox->clear();
     portBox->addItems(choice.entries);
     portBox->setCurrentIndex(choice.preselected);
@@ -44,6 +52,9 @@ void ConnectionView::proxyConnect()
 {
     const int baudRate = baudBox->currentText().toInt();
     const QString portName = portNameFromEntry(portBox->currentText());
+    QSettings settings;
+    settings.setValue(lastPortKey, portName);
+    settings.setValue(lastBaudRateKey, baudRate);
     emit serialInit(portName, baudRate, true);
     hide();
 }

@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -61,6 +63,9 @@ int main(int argc, char *argv[])
     const QString screenshot = args[1];
     const int seconds = args.size() > 2 ? qMax(1, args[2].toInt()) : 5;
 
+    // The demo starts from the defaults and leaves the user's settings alone.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     MainView window;
     window.show();
 

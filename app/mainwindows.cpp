@@ -6,6 +6,7 @@
 #include "datactrlview.h"
 #include "dfuview.h"
 #include "sampletext.h"
+#include "statusline.h"
 #include "task.h"
 #include "ui_mainwindows.h"
 
@@ -13,14 +14,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QStatusBar>
 #include <QSurfaceFormat>
 #include <QThread>
@@ -39,6 +43,10 @@ int goodQualityCount = 0;
 constexpr int consoleBlockLimit = 1000;
 constexpr int noticeHideMs = 3000;
 constexpr int identifyNoticeHideMs = 60000;
+
+const QString geometryKey = QStringLiteral("window/geometry");
+const QString openGraphsKey = QStringLiteral("window/openGraphs");
+const QString logFolderKey = QStringLiteral("log/folder");
 
 void bringToFront(QWidget *window)
 {
@@ -102,6 +110,7 @@ MainView::MainView(QWidget *parent)
     plainTextEdit = findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
     plainTextEdit->setMaximumBlockCount(consoleBlockLimit);
     plainTextEdit->installEventFilter(this);
+    statusLine = new StatusLine(statusBar());
 
     createActions();
     createMenus();
@@ -125,6 +134,7 @@ MainView::MainView(QWidget *parent)
     connectSignals();
     connectionView->show();
     createNotices();
+    restoreWindows();
 }
 
 MainView::~MainView()
@@ -248,6 +258,7 @@ void MainView::createMenus()
 void MainView::setLinkState(LinkState state)
 {
     linkState = state;
+    statusLine->setLinkState(state);
     if (state == LinkState::Disconnected)
         fusionMode = false; // until the module tells it again
     const bool disconnected = state == LinkState::Disconnected;
@@ -273,7 +284,7 @@ void MainView::setLinkState(LinkState state)
         { actionAllGraphs, true, connected },
         { actionPause, true, connected },
         { actionStartSaveLog, !recording, connected },
-        { actionStopSaveLog, recording, connected },
+        { actionStopSaveLog, recording, true },
         { actionDfu, true, true },
         { actionConfig, true, connected },
         { actionIdentify, true, connected },
@@ -316,6 +327,11 @@ void MainView::connectSignals()
     connect(dataCtrlView, &DataCtrlView::sendBaudRate, worker, &Task::setBaudRate);
     connect(dfuView, &DfuView::sendDfuSuccess, this, &MainView::dfuSuccess);
     connect(dfuView, &DfuView::sendDfuFailed, this, &MainView::dfuFailed);
+    connect(worker, &Task::sendPortOpened, statusLine, &StatusLine::setPort);
+    connect(worker, &Task::sendLinkCounts, statusLine, &StatusLine::addCounts);
+    connect(worker, &Task::sendStatusNotice, statusLine, &StatusLine::setNotice);
+    connect(worker, &Task::sendOpenFailed, this, &MainView::openFailed);
+    connect(worker, &Task::sendRecordingEnded, this, &MainView::recordingEnded);
 }
 
 void MainView::createCharts()
@@ -401,10 +417,12 @@ void MainView::showSerialdis()
 void MainView::receiveVersion(QString version)
 {
     firmwareVersion = version;
-    if (reportsNoModule(version))
+    if (reportsNoModule(version)) {
         enterDisconnectedState(false);
-    else
+    } else {
         setLinkState(LinkState::Connected);
+        statusLine->setFirmware(version);
+    }
 }
 
 void MainView::receiveIsAHRS(bool isAHRS)
@@ -419,8 +437,27 @@ void MainView::enterDisconnectedState(bool stopSerialPort)
     setLinkState(LinkState::Disconnected);
     if (stopSerialPort)
         emit proxyStopSerialPort();
+    // A link that drops by itself is looked for again, and the recording
+    // goes on; the worker ends it if the link stays away.
+    if (recording && stopSerialPort)
+        endRecording(tr("disconnected"));
+}
+
+void MainView::openFailed(
+    const QString &portName, QSerialPort::SerialPortError error, const QString &reason)
+{
+    const QString text = openFailureText(portName, error, reason);
+    statusLine->setNotice(text.section(QLatin1Char('\n'), 0, 0));
+    execMessageBox(QMessageBox::Warning, tr("Connection"), text);
+}
+
+void MainView::recordingEnded(const QString &reason, bool fileFault)
+{
     if (recording)
-        stopSaveLog();
+        endRecording(reason);
+    if (fileFault)
+        execMessageBox(
+            QMessageBox::Warning, tr("Save Log"), tr("The log has ended: %1").arg(reason));
 }
 
 void MainView::resetDevice()
@@ -445,8 +482,10 @@ void MainView::calibrateDevice()
 
 void MainView::saveLog()
 {
+    QSettings settings;
+    const QString folder = settings.value(logFolderKey).toString();
     const QString fileName = QFileDialog::getSaveFileName(
-        this, tr("Save Log"), QStringLiteral("data.csv"), tr("csv (*.csv)"));
+        this, tr("Save Log"), QDir(folder).filePath(QStringLiteral("data.csv")), tr("csv (*.csv)"));
     if (!fileName.isEmpty() && linkState != LinkState::Connected) {
         // The link dropped while the dialog was open.
         execMessageBox(
@@ -456,20 +495,33 @@ void MainView::saveLog()
     QFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         qInfo() << "open log file fail in mainwindows.cpp";
+        if (!fileName.isEmpty()) {
+            const QString text = tr("Cannot create %1: %2").arg(fileName, file.errorString());
+            statusLine->setNotice(text);
+            execMessageBox(QMessageBox::Warning, tr("Save Log"), text);
+        }
         return;
     }
+    settings.setValue(logFolderKey, QFileInfo(fileName).absolutePath());
     file.write(zel::csvHeader());
     file.close();
     emit proxySaveLog(fileName);
     recording = true;
     setLinkState(linkState);
+    statusLine->setRecording(QFileInfo(fileName).fileName());
 }
 
 void MainView::stopSaveLog()
 {
+    endRecording(tr("stopped by the user"));
+}
+
+void MainView::endRecording(const QString &reason)
+{
     emit proxyStopSaveLog();
     recording = false;
     setLinkState(linkState);
+    statusLine->recordingEnded(reason);
 }
 
 void MainView::identifyInfo()
@@ -515,6 +567,8 @@ void MainView::alertDisconnectByBLE()
         return;
     bleNoticeShown = true;
     emit proxyStopSerialPort();
+    if (recording)
+        endRecording(tr("the mobile app took over the module"));
     execMessageBox(QMessageBox::Critical, tr("Multiple Connection Detected"),
         tr("Notice: One connection at a time.\n") + tr("Mobile App Connected. PC Tool Stopped."));
     bleNoticeShown = false;
@@ -555,6 +609,8 @@ void MainView::showDfu()
             QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes) {
         qDebug() << "Yes was clicked";
+        if (recording)
+            endRecording(tr("firmware update"));
         emit proxyStopSerialPort();
     } else {
         dfuView->hide();
@@ -595,7 +651,7 @@ void MainView::showEulChart()
 
 void MainView::showAllGraph()
 {
-    const QList<QWidget *> graphs { cubeView, charts[0], charts[1], charts[2], charts[3] };
+    const QList<QWidget *> graphs = graphWindows();
     const bool anyVisible
         = std::any_of(graphs.begin(), graphs.end(), [](QWidget *w) { return w->isVisible(); });
     for (QWidget *graph : graphs) {
@@ -604,6 +660,37 @@ void MainView::showAllGraph()
         else
             bringToFront(graph);
     }
+}
+
+QList<QWidget *> MainView::graphWindows() const
+{
+    return { cubeView, charts[0], charts[1], charts[2], charts[3] };
+}
+
+// A missing or unreadable settings file leaves the defaults.
+void MainView::restoreWindows()
+{
+    QSettings settings;
+    restoreGeometry(settings.value(geometryKey).toByteArray());
+    const QStringList open = settings.value(openGraphsKey).toStringList();
+    const QList<QWidget *> graphs = graphWindows();
+    for (int i = 0; i < graphs.size(); ++i) {
+        if (open.contains(QString::number(i)))
+            graphs[i]->show();
+    }
+}
+
+void MainView::saveWindows()
+{
+    QSettings settings;
+    settings.setValue(geometryKey, saveGeometry());
+    QStringList open;
+    const QList<QWidget *> graphs = graphWindows();
+    for (int i = 0; i < graphs.size(); ++i) {
+        if (graphs[i]->isVisible())
+            open << QString::number(i);
+    }
+    settings.setValue(openGraphsKey, open);
 }
 
 void MainView::stopWorker()
@@ -636,6 +723,7 @@ bool MainView::eventFilter(QObject *watched, QEvent *event)
 
 void MainView::closeEvent(QCloseEvent *event)
 {
+    saveWindows();
     stopWorker();
     for (ChartView *chart : charts)
         chart->close();

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,7 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QThread;
+class StatusLine;
 class Task;
 
 namespace Ui {
@@ -97,6 +99,9 @@ public slots:
     void receiveVersion(QString version);
     // Holds the charts, the cube and the console still, or lets them catch up.
     void pauseLiveView(bool paused);
+    void openFailed(
+        const QString &portName, QSerialPort::SerialPortError error, const QString &reason);
+    void recordingEnded(const QString &reason, bool fileFault);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,6 +117,11 @@ private:
     // the recording and the module's fusion mode allow.
     void setLinkState(LinkState state);
     void enterDisconnectedState(bool stopSerialPort);
+    void endRecording(const QString &reason);
+    // The cube, then the four charts.
+    QList<QWidget *> graphWindows() const;
+    void restoreWindows();
+    void saveWindows();
     // A modal box with no default button; returns the button pressed.
     int execMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
@@ -143,6 +153,7 @@ private:
     // The console lines that arrived while paused, as many as it shows.
     QStringList heldConsoleLines;
     QLabel *pausedLabel;
+    StatusLine *statusLine;
     QMenu *settingsMenu;
     QMenu *graphsMenu;
     QMenu *utilitiesMenu;

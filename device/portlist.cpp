@@ -41,15 +41,25 @@ QString portNameFromEntry(const QString &entry)
     return entry.left(entry.indexOf(QStringLiteral(" (")));
 }
 
-PortChoice choosePort(const QList<SerialPortEntry> &ports)
+PortChoice choosePort(const QList<SerialPortEntry> &ports, const QString &lastUsed)
 {
     PortChoice choice;
+    int lastUsedAt = -1;
     for (const SerialPortEntry &port : ports) {
         const QString entry = portEntryText(port);
         const bool marked = entry != port.portName;
         if (marked || choice.entries.isEmpty())
             choice.preselected = choice.entries.size();
+        if (!lastUsed.isEmpty() && port.portName == lastUsed)
+            lastUsedAt = choice.entries.size();
         choice.entries.append(entry);
     }
+    if (lastUsedAt >= 0)
+        choice.preselected = lastUsedAt;
     return choice;
+}
+
+QString portDevicePath(const QString &portName)
+{
+    return portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
 }

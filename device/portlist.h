@@ -35,4 +35,8 @@ struct PortChoice
     QStringList entries;
     int preselected = -1;
 };
-PortChoice choosePort(const QList<SerialPortEntry> &ports);
+// The port last used, when it is listed, wins over the marked ones.
+PortChoice choosePort(const QList<SerialPortEntry> &ports, const QString &lastUsed = QString());
+
+// The device file behind a port name: Qt opens a bare name under /dev.
+QString portDevicePath(const QString &portName);

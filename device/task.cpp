@@ -1,5 +1,6 @@
 #include "task.h"
 
+#include "portlist.h"
 #include "uarttask.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,8 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
+
+#include <utility>
 
 // Qt hands a finished thread over to whoever waits for it through its own
 // uninstrumented lock, which ThreadSanitizer cannot see. The worker states
@@ -33,7 +36,9 @@ Task::Task(QThread *thread)
     connect(uartTask, &UartTask::portVanished, this, [this] {
         awaitingPort = true;
         disconnectCounter = 0; // so that the loss is reported
+        portGone.start();
     });
+    qRegisterMetaType<QSerialPort::SerialPortError>();
 }
 
 Task::~Task()
@@ -53,8 +58,13 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
 {
     qualityAlertArmed = qualityAlertArmed || alertBadQuality;
     awaitingPort = false;
+    endRecording(tr("a new connection"), false);
+    if (!reopen(portName, baudRate, false)) {
+        emit sendOpenFailed(portName, uartTask->openError(), uartTask->openErrorText());
+        return;
+    }
     // The first successful open starts the worker thread.
-    if (!reopen(portName, baudRate) || running)
+    if (running)
         return;
     stopped = false;
     if (workerThread && thread() != workerThread)
@@ -64,7 +74,7 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
         workerThread->start(QThread::InheritPriority);
 }
 
-bool Task::reopen(const QString &portName, int baudRate)
+bool Task::reopen(const QString &portName, int baudRate, bool keepInput)
 {
     qInfo() << "in serial init";
     isAHRS = false;
@@ -76,7 +86,9 @@ bool Task::reopen(const QString &portName, int baudRate)
     // thread, whose polls read the flag at once.
     versionPending = true;
 
-    if (uartTask->serial_connect(portName, baudRate) != 0) {
+    const int opened
+        = keepInput ? uartTask->reopenKeepingInput() : uartTask->serial_connect(portName, baudRate);
+    if (opened != 0) {
         qInfo() << "Error: failed to connect" << portName;
         return false;
     }
@@ -84,6 +96,7 @@ bool Task::reopen(const QString &portName, int baudRate)
     awaitingPort = false;
     qInfo() << "... Connected to" << portName;
     emit sendShowSerialdis();
+    emit sendPortOpened(portName, baudRate);
     return true;
 }
 
@@ -92,6 +105,11 @@ void Task::run()
     if (stopped)
         return;
     running = true;
+    if (++cyclesSinceCounts == cyclesPerCountsReport) {
+        cyclesSinceCounts = 0;
+        emit sendLinkCounts(
+            std::exchange(framesCounted, 0), std::exchange(bytesCounted, 0), logRows);
+    }
     if (!uartTask->isOpen()) {
         ++disconnectCounter;
         poorQualityCount = 0;
@@ -100,7 +118,11 @@ void Task::run()
             emit sendVersion(notConnectedText);
             if (awaitingPort)
                 emit sendAwaitingPort();
+            else if (connected) // closed without the user, and not looked for
+                endRecording(tr("the link was lost"), false);
         }
+        if (awaitingPort && portGone.hasExpired(portGoneMsBeforeRecordingEnds))
+            endRecording(tr("the port was gone for more than 10 s"), false);
         // About twice a second.
         if (awaitingPort && disconnectCounter % closedCyclesBeforeReport == 0)
             retryVanishedPort();
@@ -114,10 +136,9 @@ void Task::run()
 void Task::retryVanishedPort()
 {
     const QString name = uartTask->currentPortName();
-    // Qt opens a bare name under /dev. Until the node is back, an attempt
-    // could only fail, and fill the log.
-    if (QFileInfo::exists(name.contains(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name))
-        reopen(name, uartTask->currentBaudRate());
+    // Until the node is back, an attempt could only fail, and fill the log.
+    if (QFileInfo::exists(portDevicePath(name)))
+        reopen(name, uartTask->currentBaudRate(), true);
 }
 
 void Task::closeSerialPort()
@@ -198,10 +219,19 @@ void Task::startSaveLog(const QString &fileName)
 {
     logFileName = fileName;
     saveLogEnabled = true;
+    logRows = 0;
 }
 
 void Task::stopSaveLog()
 {
     logFileName.clear();
     saveLogEnabled = false;
+}
+
+void Task::endRecording(const QString &reason, bool fileFault)
+{
+    if (!saveLogEnabled)
+        return;
+    stopSaveLog();
+    emit sendRecordingEnded(reason, fileFault);
 }

@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 #include <QTime>
 
@@ -39,6 +41,10 @@ public:
     static constexpr int pollIntervalMs = 5;
     static constexpr int closedCyclesBeforeReport = 100;
     static constexpr int emptyPollsBeforeReopen = 100;
+    // About four times a second.
+    static constexpr int cyclesPerCountsReport = 50;
+    // A port gone for longer ends the recording.
+    static constexpr int portGoneMsBeforeRecordingEnds = 10000;
 
     virtual void pollSerialPort();
     virtual QString parseSensorFrame(
@@ -87,6 +93,15 @@ signals:
     // The port vanished; the worker looks for it again until it is back or
     // the user disconnects.
     void sendAwaitingPort();
+    void sendPortOpened(QString portName, int baudRate);
+    void sendOpenFailed(QString portName, QSerialPort::SerialPortError error, QString reason);
+    // Sensor frames and bytes received since the last report, and the rows
+    // of the current recording.
+    void sendLinkCounts(int frames, qint64 bytes, int logRows);
+    // The worker ended the recording itself; `fileFault` when the file
+    // could not be written.
+    void sendRecordingEnded(QString reason, bool fileFault);
+    void sendStatusNotice(QString text);
     void startRun();
 
 private:
@@ -94,8 +109,9 @@ private:
     // version again, without the user's connect around it: the silence rule
     // and the search for a vanished port re-open through here. False when
     // the port did not open.
-    bool reopen(const QString &portName, int baudRate);
+    bool reopen(const QString &portName, int baudRate, bool keepInput);
     void retryVanishedPort();
+    void endRecording(const QString &reason, bool fileFault);
     void writeFrame(const QByteArray &frame);
     void sendCommand(zel::MaintenanceCommand command);
     void applySilenceRule();
@@ -122,4 +138,9 @@ private:
     QTimer *pollTimer;
     bool stopped = false;
     bool awaitingPort = false;
+    QElapsedTimer portGone;
+    int cyclesSinceCounts = 0;
+    int framesCounted = 0;
+    qint64 bytesCounted = 0;
+    int logRows = 0;
 };

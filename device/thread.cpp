@@ -26,6 +26,7 @@ void Task::pollSerialPort()
         return;
     }
     emptyReadCount = 0;
+    bytesCounted += bytesRead;
 
     const qint64 total = rxLength + bytesRead;
     const auto *data = reinterpret_cast<const uchar *>(rxBuffer);
@@ -36,6 +37,7 @@ void Task::pollSerialPort()
               switch (kind) {
               case zel::FrameKind::SensorData: {
                   disconnectCounter = 0;
+                  ++framesCounted;
                   const QDateTime now = QDateTime::currentDateTime();
                   consoleText += parseSensorFrame(data, index, length, now.date(), now.time());
                   break;
@@ -69,7 +71,8 @@ void Task::applySilenceRule()
     if (dataOutputEnabled && connected && emptyReadCount > emptyPollsBeforeReopen) {
         emptyReadCount = 0;
         qInfo() << "re-open serial port: empty buffer";
-        reopen(uartTask->currentPortName(), uartTask->currentBaudRate());
+        emit sendStatusNotice(tr("No data for half a second: the port was opened again"));
+        reopen(uartTask->currentPortName(), uartTask->currentBaudRate(), true);
     }
 }
 
@@ -109,11 +112,19 @@ void Task::appendLogRow(const zel::SensorSample &sample)
     QFile file(logFileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         qInfo() << "open log file fail in thread.cpp";
+        endRecording(tr("cannot write %1: %2").arg(logFileName, file.errorString()), true);
         return;
     }
+    const qint64 whole = file.size();
     const QByteArray row = zel::csvRow(sample);
-    if (file.write(row) != row.size())
+    if (file.write(row) != row.size() || !file.flush()) {
         qInfo() << "write log file fail in thread.cpp:" << file.errorString();
+        const QString reason = tr("cannot write %1: %2").arg(logFileName, file.errorString());
+        file.resize(whole); // no torn row
+        endRecording(reason, true);
+        return;
+    }
+    ++logRows;
 }
 
 void Task::parseVersionFrame(const uchar *buffer, qint64 index, int &length)

@@ -94,6 +94,16 @@ void UartTask::closeVanishedPort()
 
 int UartTask::serial_connect(const QString &name, int rate)
 {
+    return openPort(name, rate, QSerialPort::AllDirections);
+}
+
+int UartTask::reopenKeepingInput()
+{
+    return openPort(portName, baudRate, QSerialPort::Output);
+}
+
+int UartTask::openPort(const QString &name, int rate, QSerialPort::Directions flushed)
+{
     portName = name;
     baudRate = rate;
     qInfo() << "serial_connect" << portName;
@@ -107,8 +117,10 @@ int UartTask::serial_connect(const QString &name, int rate)
     serialPort->setBaudRate(rate, QSerialPort::AllDirections);
     serialPort->setPortName(name);
     const bool opened = serialPort->open(QIODevice::ReadWrite);
+    lastOpenError = serialPort->error();
+    lastOpenErrorText = serialPort->errorString();
     if (opened)
-        serialPort->clear(QSerialPort::AllDirections);
+        serialPort->clear(flushed);
     vanished = false; // whatever the old port reported
     return opened ? 0 : -1;
 }

@@ -2,9 +2,8 @@
 
 #include <QMutex>
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
-
-class QSerialPort;
 
 // The one object that touches the module's serial port in normal operation.
 // It moves bytes and knows nothing of frames; every operation that changes or
@@ -19,6 +18,12 @@ public:
 
     QString currentPortName() const { return portName; }
     int currentBaudRate() const { return baudRate; }
+    // Why the last open failed, as Qt tells it.
+    QSerialPort::SerialPortError openError() const { return lastOpenError; }
+    QString openErrorText() const { return lastOpenErrorText; }
+    // Opens the last port again at its rate, keeping the bytes the module
+    // sent meanwhile: they belong to the stream. 0 opened, -1 failed.
+    int reopenKeepingInput();
 
 public slots:
     virtual void closePort();
@@ -44,12 +49,15 @@ private:
     void drainOutput();
     bool lineHungUp() const;
     void closeVanishedPort();
+    int openPort(const QString &name, int rate, QSerialPort::Directions flushed);
 
     int baudRate = 0;
     QString portName;
     QSerialPort *serialPort;
     QMutex mutex;
     bool vanished = false;
+    QSerialPort::SerialPortError lastOpenError = QSerialPort::NoError;
+    QString lastOpenErrorText;
 };
 
 bool isAcceptedBaudRate(int rate);

@@ -1,6 +1,7 @@
 // The main window under a real X server: the state of every action as the
 // link changes, which chart shows which quantity, menu commands reaching a
-// module played on a pseudo-terminal, and how long its notices live.
+// module played on a pseudo-terminal, how long its notices live, why a port
+// would not open and what it remembers for the next start.
 
 #include "chartview.h"
 #include "mainwindows.h"
@@ -12,8 +13,14 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSerialPort>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The 18 actions in menu order.
 const char *const actionTexts[]
@@ -46,13 +53,19 @@ private slots:
     void menuCommandsReachTheWire();
     void noticesNeverOutliveTheWindow();
     void pauseHoldsTheViewsWhileTheDataGoesOn();
+    void failedOpenSaysWhy_data();
+    void failedOpenSaysWhy();
+    void choicesAreThereAtTheNextStart();
 
 private:
     MainView *window = nullptr;
+    std::unique_ptr<QTemporaryDir> settingsDir;
 };
 
 void TestMainView::init()
 {
+    settingsDir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
     (window = new MainView)->show();
 }
 
@@ -247,6 +260,113 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     QCOMPARE(chart->series[0]->count(), 7);
     QCOMPARE(chart->series[0]->at(6).y(), 6.0);
     QVERIFY(console->toPlainText().endsWith("Sensors 4\nSensors 5\nSensors 6"));
+}
+
+void TestMainView::failedOpenSaysWhy_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no such port") << "missing"
+                                  << "Cannot open /nonexistent/ttyZEL: No such file or directory.";
+    QTest::newRow("held by another program")
+        << "busy"
+        << "Cannot open PORT: Permission error while locking the device.\n"
+           "Another program holds the port. Close it and connect again.";
+    QTest::newRow("user outside the port's group")
+        << "denied"
+        << "Cannot open PORT: Permission denied.\nYour user may not use the port. Add it to the "
+           "group that owns the device (dialout), then log in again.";
+}
+
+void TestMainView::failedOpenSaysWhy()
+{
+    QFETCH(QString, cause);
+    QFETCH(QString, text);
+    PtyPair module;
+    QString port = module.slavePath();
+    QSerialPort otherProgram(port);
+    bool asOtherUser = false;
+    if (cause == "missing") {
+        port = "/nonexistent/ttyZEL";
+    } else if (cause == "busy") {
+        QVERIFY(otherProgram.open(QIODevice::ReadWrite));
+    } else {
+        // As a serial adapter's device file, and a user outside its group.
+        if (geteuid() != 0)
+            QSKIP("only root can act as another user");
+        const group *dialout = getgrnam("dialout");
+        const QByteArray file = QFile::encodeName(port);
+        QVERIFY(dialout && chown(file, 0, dialout->gr_gid) == 0 && chmod(file, 0660) == 0);
+        QCOMPARE(setresuid(65534, 65534, 0), 0); // "nobody", able to come back
+        asOtherUser = true;
+    }
+    const auto shown = std::make_shared<QString>(); // outlives a box that never came
+    onNextModal([shown](QWidget *box) {
+        *shown = box->property("text").toString();
+        box->close();
+    });
+    window->deviceWorker()->serialInit(port, 115200, true);
+    if (asOtherUser)
+        QCOMPARE(setresuid(0, 0, 0), 0);
+    QCOMPARE(*shown, text.replace("PORT", port));
+    QVERIFY(findAction(window, "&Connect")->isVisible());
+}
+
+// The port and rate, the window's place, the open graphs and the log folder;
+// a corrupt settings file gives the defaults.
+void TestMainView::choicesAreThereAtTheNextStart()
+{
+    PtyPair module;
+    qputenv("ZEL_EXTRA_PORTS", module.slavePath().toLocal8Bit()); // present, not marked
+    const auto reopen = [this](const QByteArray &corruptSettings = QByteArray()) {
+        window->close();
+        delete window;
+        QFile file(QSettings().fileName());
+        if (!corruptSettings.isEmpty() && file.open(QIODevice::WriteOnly))
+            file.write(corruptSettings);
+        file.close();
+        (window = new MainView)->show();
+        emit window->deviceWorker()->sendVersion("1.2.3");
+        return window->findChild<QMainWindow *>("ConnectionView");
+    };
+    QMainWindow *dialog = reopen();
+    QTemporaryDir logs;
+    chooseFileInNextDialog(logs.filePath("run.csv"));
+    findAction(window, "&Start Saving Log")->trigger();
+    window->showCubeView();
+    window->showGyrChart();
+    window->setGeometry(40, 50, 900, 500);
+    dialog->findChild<QComboBox *>("comboBox")->setCurrentText(module.slavePath());
+    dialog->findChild<QComboBox *>("comboBox_2")->setCurrentText("921600");
+    dialog->findChild<QPushButton *>("pushButton_2")->click();
+    const QByteArray geometry = window->saveGeometry();
+    const auto openGraphs = [] {
+        QStringList open;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && (w->inherits("ChartView") || w->inherits("CubeView")))
+                open << w->metaObject()->className() + QString(' ') + w->windowTitle();
+        }
+        open.sort();
+        return open;
+    };
+
+    dialog = reopen();
+    QCOMPARE(dialog->findChild<QComboBox *>("comboBox")->currentText(), module.slavePath());
+    QCOMPARE(dialog->findChild<QComboBox *>("comboBox_2")->currentText(), "921600");
+    QCOMPARE(window->saveGeometry(), geometry);
+    QCOMPARE(openGraphs(), QStringList({ "ChartView Gyroscope Data", "CubeView " }));
+    const auto folder = std::make_shared<QString>();
+    onNextModal([folder](QWidget *save) {
+        *folder = qobject_cast<QFileDialog *>(save)->directory().path();
+        save->close();
+    });
+    findAction(window, "&Start Saving Log")->trigger();
+    QCOMPARE(*folder, logs.path());
+
+    dialog = reopen("[window]\ngeometry=@ByteArray(\xff)\nopenGraphs=@Variant(\xff\n[[\xfe");
+    QCOMPARE(dialog->findChild<QComboBox *>("comboBox_2")->currentText(), "115200");
+    QCOMPARE(openGraphs(), QStringList());
+    qunsetenv("ZEL_EXTRA_PORTS");
 }
 
 QTEST_MAIN(TestMainView)

@@ -134,6 +134,13 @@ private slots:
         const QList<QByteArray> rows = file.readAll().split('\n');
         QCOMPARE(rows.size(), 4); // nothing after the last line feed
         QVERIFY(rows[0] == "header" && rows[1].startsWith("1,") && rows[2].startsWith("2,"));
+
+        // A full disk ends the recording at once.
+        QSignalSpy ended(task, &Task::sendRecordingEnded);
+        task->startSaveLog("/dev/full");
+        sensor(frames::sensorFrame({ 4 }), 2);
+        QCOMPARE(ended,
+            QList<QVariantList>({ { "cannot write /dev/full: No space left on device", true } }));
     }
 
     void commandsAreByteExactOnTheWire_data()
