@@ -37,6 +37,7 @@ bool magCalibrating = false;
 int goodQualityCount = 0;
 
 constexpr int consoleBlockLimit = 1000;
+constexpr int consoleAppendIntervalMs = 33;
 constexpr int noticeHideMs = 3000;
 constexpr int identifyNoticeHideMs = 60000;
 
@@ -102,6 +103,12 @@ MainView::MainView(QWidget *parent)
     plainTextEdit = findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
     plainTextEdit->setMaximumBlockCount(consoleBlockLimit);
     plainTextEdit->installEventFilter(this);
+    // The console takes the lines of a burst of polls in one append: one per
+    // poll would redo its layout 200 times a second.
+    consoleTimer = new QTimer(this);
+    consoleTimer->setSingleShot(true);
+    consoleTimer->setInterval(consoleAppendIntervalMs);
+    connect(consoleTimer, &QTimer::timeout, this, &MainView::appendPendingConsoleLines);
 
     createActions();
     createMenus();
@@ -337,10 +344,12 @@ void MainView::createCharts()
         const ChartSetup &setup = setups[i];
         auto *chart = new ChartView;
         chart->setWindowTitle(tr(setup.title));
-        for (std::size_t s = 0; s < chart->series.size(); ++s)
-            chart->series[s]->setName(tr(setup.seriesNames[s]));
+        QStringList names;
+        for (const char *name : setup.seriesNames)
+            names << tr(name);
+        chart->setTraceNames(names);
         chart->setRangeLimits(-setup.limit, setup.limit);
-        chart->axisY->setTitleText(setup.unit);
+        chart->setAxisTitle(setup.unit);
         chart->hide();
         charts[i] = chart;
     }
@@ -361,14 +370,24 @@ void MainView::logMessageFromThread(QString s)
 {
     if (s.isEmpty())
         return;
-    if (!actionPause->isChecked()) {
-        plainTextEdit->appendPlainText(s);
-        return;
+    pendingConsoleTexts += s;
+    pendingConsoleLines += s.count(QLatin1Char('\n')) + 1;
+    // Texts beyond what the console shows would only be dropped again.
+    while (pendingConsoleLines - pendingConsoleTexts.first().count(QLatin1Char('\n')) - 1
+        >= consoleBlockLimit) {
+        pendingConsoleLines -= pendingConsoleTexts.takeFirst().count(QLatin1Char('\n')) + 1;
     }
-    heldConsoleLines += s.split(QLatin1Char('\n'));
-    if (heldConsoleLines.size() > consoleBlockLimit)
-        heldConsoleLines.erase(
-            heldConsoleLines.begin(), heldConsoleLines.end() - consoleBlockLimit);
+    if (!actionPause->isChecked() && !consoleTimer->isActive())
+        consoleTimer->start();
+}
+
+void MainView::appendPendingConsoleLines()
+{
+    if (pendingConsoleTexts.isEmpty() || actionPause->isChecked())
+        return;
+    plainTextEdit->appendPlainText(pendingConsoleTexts.join(QLatin1Char('\n')));
+    pendingConsoleTexts.clear();
+    pendingConsoleLines = 0;
 }
 
 void MainView::pauseLiveView(bool paused)
@@ -377,10 +396,8 @@ void MainView::pauseLiveView(bool paused)
         chart->setPaused(paused);
     cubeView->setPaused(paused);
     pausedLabel->setVisible(paused);
-    if (!paused && !heldConsoleLines.isEmpty()) {
-        plainTextEdit->appendPlainText(heldConsoleLines.join(QLatin1Char('\n')));
-        heldConsoleLines.clear();
-    }
+    if (!paused)
+        appendPendingConsoleLines();
 }
 
 void MainView::showConeection()

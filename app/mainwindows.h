@@ -17,6 +17,7 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QThread;
+class QTimer;
 class Task;
 
 namespace Ui {
@@ -116,6 +117,7 @@ private:
     int execMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
     void stopWorker();
+    void appendPendingConsoleLines();
 
     LinkState linkState = LinkState::Disconnected;
     bool recording = false;
@@ -140,8 +142,11 @@ private:
     std::array<ChartView *, 4> charts {};
     CubeView *cubeView;
     QPlainTextEdit *plainTextEdit;
-    // The console lines that arrived while paused, as many as it shows.
-    QStringList heldConsoleLines;
+    // Console texts not yet shown (held while paused), no more lines than
+    // the console keeps, and their line count.
+    QStringList pendingConsoleTexts;
+    int pendingConsoleLines = 0;
+    QTimer *consoleTimer;
     QLabel *pausedLabel;
     QMenu *settingsMenu;
     QMenu *graphsMenu;

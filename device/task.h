@@ -100,6 +100,8 @@ private:
     void sendCommand(zel::MaintenanceCommand command);
     void applySilenceRule();
     void appendLogRow(const zel::SensorSample &sample);
+    // Emits the frame's values, watches its quality and logs its row.
+    zel::SensorSample decodeSensorFrame(const uchar *buffer, qint64 index, int &length);
 
     UartTask *uartTask;
     QThread *workerThread;

@@ -29,15 +29,23 @@ void Task::pollSerialPort()
 
     const qint64 total = rxLength + bytesRead;
     const auto *data = reinterpret_cast<const uchar *>(rxBuffer);
+    // One stamp for the whole poll: its frames arrived together, and the
+    // console shows milliseconds. About 400 characters per frame's lines.
     QString consoleText;
+    consoleText.reserve(int(total / zel::sensorFrameLength + 1) * 400);
+    QString stamp;
     const zel::ScanResult scan
         = zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int payloadLength) {
               int length = payloadLength;
               switch (kind) {
               case zel::FrameKind::SensorData: {
                   disconnectCounter = 0;
-                  const QDateTime now = QDateTime::currentDateTime();
-                  consoleText += parseSensorFrame(data, index, length, now.date(), now.time());
+                  if (stamp.isEmpty()) {
+                      const QDateTime now = QDateTime::currentDateTime();
+                      stamp = zel::consoleStamp(now.date(), now.time());
+                  }
+                  zel::appendSensorConsoleText(
+                      consoleText, decodeSensorFrame(data, index, length), stamp);
                   break;
               }
               case zel::FrameKind::DataCtrlReply:
@@ -76,6 +84,11 @@ void Task::applySilenceRule()
 QString Task::parseSensorFrame(
     const uchar *buffer, qint64 index, int &length, const QDate &date, const QTime &time)
 {
+    return zel::sensorConsoleText(decodeSensorFrame(buffer, index, length), date, time);
+}
+
+zel::SensorSample Task::decodeSensorFrame(const uchar *buffer, qint64 index, int &length)
+{
     length += zel::frameOverhead;
     const zel::SensorSample sample = zel::decodeSensorPayload(buffer + index + 4);
 
@@ -98,10 +111,9 @@ QString Task::parseSensorFrame(
         }
     }
 
-    const QString consoleText = zel::sensorConsoleText(sample, date, time);
     if (saveLogEnabled)
         appendLogRow(sample);
-    return consoleText;
+    return sample;
 }
 
 void Task::appendLogRow(const zel::SensorSample &sample)

@@ -1,9 +1,11 @@
 #include "cubeview.h"
 #include "geoengine.h"
 
+#include <QHideEvent>
 #include <QImage>
 #include <QMetaObject>
 #include <QOpenGLTexture>
+#include <QShowEvent>
 #include <QTimerEvent>
 
 // Outside any namespace: the resource initialiser is a global function.
@@ -16,6 +18,7 @@ namespace {
 // Shared by every cube, as the tumble is a property of the program's idle
 // state rather than of one window.
 int spinAngle = 0;
+constexpr int redrawIntervalMs = 25;
 } // namespace
 
 CubeView::CubeView(QWidget *parent)
@@ -56,13 +59,30 @@ void CubeView::receiveAngleAxis(float rad, float x, float y, float z)
     received = zel::AngleAxis { rad, x, y, z };
     if (paused)
         return;
+    attitudeChanged = true;
     angleAxis = received;
-    update();
 }
 
 void CubeView::timerEvent(QTimerEvent *)
 {
-    update();
+    // At most one frame per tick: a new attitude, or the idle tumble.
+    if (attitudeChanged || angleAxis.isIdle()) {
+        attitudeChanged = false;
+        update();
+    }
+}
+
+void CubeView::showEvent(QShowEvent *event)
+{
+    if (geometries)
+        timer.start(redrawIntervalMs, this);
+    QOpenGLWidget::showEvent(event);
+}
+
+void CubeView::hideEvent(QHideEvent *event)
+{
+    timer.stop();
+    QOpenGLWidget::hideEvent(event);
 }
 
 void CubeView::initializeGL()
@@ -77,7 +97,7 @@ void CubeView::initializeGL()
     glEnable(GL_CULL_FACE);
 
     geometries = new GeoEngine;
-    timer.start(25, this);
+    timer.start(redrawIntervalMs, this);
 }
 
 void CubeView::initShaders()

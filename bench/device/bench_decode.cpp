@@ -13,8 +13,39 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 namespace {
+
+// The console text of one poll, built as the tree under test builds it:
+// with a stamp taken once per poll and appended to the poll's text where
+// the tree offers that, else with each frame's text made on its own.
+template <typename Sample, typename = void> struct AppendsToPollText : std::false_type
+{
+};
+template <typename Sample>
+struct AppendsToPollText<Sample,
+    std::void_t<decltype(appendSensorConsoleText(std::declval<QString &>(),
+        std::declval<const Sample &>(), std::declval<QString>()))>> : std::true_type
+{
+};
+
+template <typename Sample>
+void appendFrameText(QString &console, QString &stamp, const Sample &sample)
+{
+    if constexpr (AppendsToPollText<Sample>::value) {
+        if (stamp.isEmpty()) {
+            console.reserve(4000);
+            const QDateTime now = QDateTime::currentDateTime();
+            stamp = zel::consoleStamp(now.date(), now.time());
+        }
+        appendSensorConsoleText(console, sample, stamp);
+    } else {
+        const QDateTime now = QDateTime::currentDateTime();
+        console += zel::sensorConsoleText(sample, now.date(), now.time());
+    }
+}
 
 QByteArray sensorFrame(int k)
 {
@@ -67,13 +98,12 @@ int main(int argc, char *argv[])
             const qint64 total = rxLength + n;
             const auto *data = reinterpret_cast<const uchar *>(buffer.constData());
             QString console;
+            QString stamp;
             const zel::ScanResult scan
                 = zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int) {
                       if (kind != zel::FrameKind::SensorData)
                           return;
-                      const QDateTime now = QDateTime::currentDateTime();
-                      const zel::SensorSample s = zel::decodeSensorPayload(data + index + 4);
-                      console += zel::sensorConsoleText(s, now.date(), now.time());
+                      appendFrameText(console, stamp, zel::decodeSensorPayload(data + index + 4));
                       ++frames;
                   });
             textBytes += console.size();

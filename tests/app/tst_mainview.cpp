@@ -165,18 +165,17 @@ void TestMainView::eachChartShowsItsOwnQuantity()
 
     ChartView *chart = chartTitled(title);
     QVERIFY(chart);
-    QCOMPARE(chart->axisY->titleText(), unit);
-    QCOMPARE(chart->axisY->min(), -limit);
-    QCOMPARE(chart->axisY->max(), limit);
+    QCOMPARE(chart->axisTitle(), unit);
+    QCOMPARE(chart->shownHalfSpan(), limit);
+    QCOMPARE(chart->traceNames(), seriesNames);
 
     emit window->deviceWorker()->sendAcc(5, 10, 15);
     emit window->deviceWorker()->sendMag(160, 320, 480);
     emit window->deviceWorker()->sendGyr(100, 200, 300);
     emit window->deviceWorker()->sendEul(18, 36, 54);
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(chart->series[i]->name(), seriesNames[i]);
-        QTRY_COMPARE(chart->series[i]->count(), 2);
-        QCOMPARE(chart->series[i]->at(1).y(), limit / 10 * (i + 1));
+        QCOMPARE(chart->shownTraces().points(i).size(), 2);
+        QCOMPARE(chart->shownTraces().points(i).at(1).y(), limit / 10 * (i + 1));
     }
 }
 
@@ -237,16 +236,17 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keyClick(console, Qt::Key_Space); // the console has the focus
     QVERIFY(window->findChild<QWidget *>("pausedLabel")->isVisible());
-    const QList<QPointF> shown = chart->series[0]->points();
+    const QVector<QPointF> shown = chart->shownTraces().points(0);
     const QString text = console->toPlainText();
     send(4, 6);
-    QCOMPARE(chart->series[0]->points(), shown);
+    QCOMPARE(chart->shownTraces().points(0), shown);
     QCOMPARE(console->toPlainText(), text);
 
     findAction(window, "&Disconnect")->trigger();
-    QCOMPARE(chart->series[0]->count(), 7);
-    QCOMPARE(chart->series[0]->at(6).y(), 6.0);
-    QVERIFY(console->toPlainText().endsWith("Sensors 4\nSensors 5\nSensors 6"));
+    QCOMPARE(chart->shownTraces().points(0).size(), 7);
+    QCOMPARE(chart->shownTraces().points(0).at(6).y(), 6.0);
+    QCOMPARE(
+        console->toPlainText(), "Sensors 1\nSensors 2\nSensors 3\nSensors 4\nSensors 5\nSensors 6");
 }
 
 QTEST_MAIN(TestMainView)
