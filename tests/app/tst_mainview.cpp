@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QtTest>
 
 // The 18 actions in menu order.
@@ -46,6 +47,8 @@ private slots:
     void menuCommandsReachTheWire();
     void noticesNeverOutliveTheWindow();
     void pauseHoldsTheViewsWhileTheDataGoesOn();
+    void consoleKeepsTheLast1000LinesInOrder_data();
+    void consoleKeepsTheLast1000LinesInOrder();
 
 private:
     MainView *window = nullptr;
@@ -247,6 +250,31 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     QCOMPARE(chart->shownTraces().points(0).at(6).y(), 6.0);
     QCOMPARE(
         console->toPlainText(), "Sensors 1\nSensors 2\nSensors 3\nSensors 4\nSensors 5\nSensors 6");
+}
+
+void TestMainView::consoleKeepsTheLast1000LinesInOrder_data()
+{
+    QTest::addColumn<bool>("paused");
+    QTest::newRow("live") << false;
+    QTest::newRow("paused") << true;
+}
+
+// 401 polls of three lines each, then an empty one: lines 204 to 1203 stay.
+void TestMainView::consoleKeepsTheLast1000LinesInOrder()
+{
+    QFETCH(bool, paused);
+    emit window->deviceWorker()->sendVersion("1.2.3");
+    findAction(window, "Pause Live View")->setChecked(paused);
+    for (int k = 1; k <= 401; ++k)
+        emit window->deviceWorker()->signalLogMessage(QString("%1 a\n%1 b\n%1 c").arg(k));
+    emit window->deviceWorker()->signalLogMessage(QString());
+    findAction(window, "Pause Live View")->setChecked(false);
+    const QTextDocument *document
+        = window->findChild<QPlainTextEdit *>("plainTextEdit")->document();
+    QTRY_COMPARE(document->lastBlock().text(), "401 c");
+    QCOMPARE(document->blockCount(), 1000);
+    QCOMPARE(document->firstBlock().text(), "68 c");
+    QCOMPARE(document->findBlockByNumber(500).text(), "235 b");
 }
 
 QTEST_MAIN(TestMainView)
