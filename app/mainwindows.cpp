@@ -301,11 +301,7 @@ void MainView::connectSignals()
         worker, &Task::sendAwaitingPort, this, [this] { setLinkState(LinkState::AwaitingPort); });
     connect(worker, &Task::sendIsAHRS, this, &MainView::receiveIsAHRS);
     connect(worker, &Task::signalLogMessage, this, &MainView::logMessageFromThread);
-    connect(worker, &Task::sendAcc, charts[0], &ChartView::receiveData);
-    connect(worker, &Task::sendMag, charts[1], &ChartView::receiveData);
-    connect(worker, &Task::sendGyr, charts[2], &ChartView::receiveData);
-    connect(worker, &Task::sendEul, charts[3], &ChartView::receiveData);
-    connect(worker, &Task::sendAngleAxis, cubeView, &CubeView::receiveAngleAxis);
+    connect(worker, &Task::sendSamples, this, &MainView::receiveSamples);
     connect(this, &MainView::proxySaveLog, worker, &Task::startSaveLog);
     connect(this, &MainView::proxyStopSaveLog, worker, &Task::stopSaveLog);
     connect(this, &MainView::proxyStopSerialPort, worker, &Task::closeSerialPort);
@@ -388,6 +384,20 @@ void MainView::appendPendingConsoleLines()
     plainTextEdit->appendPlainText(pendingConsoleTexts.join(QLatin1Char('\n')));
     pendingConsoleTexts.clear();
     pendingConsoleLines = 0;
+}
+
+void MainView::receiveSamples(const zel::SensorSamples &samples)
+{
+    for (const zel::SensorSample &sample : samples) {
+        charts[0]->receiveData(sample.acc[0], sample.acc[1], sample.acc[2]);
+        charts[1]->receiveData(sample.mag[0], sample.mag[1], sample.mag[2]);
+        charts[2]->receiveData(sample.gyr[0], sample.gyr[1], sample.gyr[2]);
+        charts[3]->receiveData(sample.euler[0], sample.euler[1], sample.euler[2]);
+    }
+    if (!samples.isEmpty()) {
+        const auto &angleAxis = samples.constLast().angleAxis;
+        cubeView->receiveAngleAxis(angleAxis[0], angleAxis[1], angleAxis[2], angleAxis[3]);
+    }
 }
 
 void MainView::pauseLiveView(bool paused)

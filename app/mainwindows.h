@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol.h"
+
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
@@ -96,6 +98,8 @@ public slots:
     void dfuSuccess();
     void dfuFailed();
     void receiveVersion(QString version);
+    // Feeds one poll's samples to the charts and its last attitude to the cube.
+    void receiveSamples(const zel::SensorSamples &samples);
     // Holds the charts, the cube and the console still, or lets them catch up.
     void pauseLiveView(bool paused);
 

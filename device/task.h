@@ -77,6 +77,10 @@ signals:
     void sendMag(float x, float y, float z);
     void sendGyr(float x, float y, float z);
     void sendEul(float p, float r, float y);
+    // The samples of one poll in one go, after their per-frame signals: a
+    // single queued call where five per frame would wake the receiving
+    // thread again and again.
+    void sendSamples(const zel::SensorSamples &samples);
     void sendAlertPoorQuality();
     void sendAlertGoodQuality();
     void sendVersion(QString version);

@@ -34,6 +34,7 @@ void Task::pollSerialPort()
     QString consoleText;
     consoleText.reserve(int(total / zel::sensorFrameLength + 1) * 400);
     QString stamp;
+    zel::SensorSamples samples;
     const zel::ScanResult scan
         = zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int payloadLength) {
               int length = payloadLength;
@@ -44,8 +45,8 @@ void Task::pollSerialPort()
                       const QDateTime now = QDateTime::currentDateTime();
                       stamp = zel::consoleStamp(now.date(), now.time());
                   }
-                  zel::appendSensorConsoleText(
-                      consoleText, decodeSensorFrame(data, index, length), stamp);
+                  samples.append(decodeSensorFrame(data, index, length));
+                  zel::appendSensorConsoleText(consoleText, samples.constLast(), stamp);
                   break;
               }
               case zel::FrameKind::DataCtrlReply:
@@ -62,6 +63,8 @@ void Task::pollSerialPort()
               }
           });
 
+    if (!samples.isEmpty())
+        emit sendSamples(samples);
     consoleText.chop(1);
     emit signalLogMessage(consoleText);
 

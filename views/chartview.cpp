@@ -33,6 +33,16 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
+    // Between samples only the traces move: unless the range changed, only
+    // the plot area is painted again (and copied to the screen).
+    void updateTraces()
+    {
+        if (chart->shownHalfSpan() == paintedHalfSpan)
+            update(plotArea.adjusted(-2, -2, 2, 2));
+        else
+            update();
+    }
+
 protected:
     void paintEvent(QPaintEvent *) override;
 
@@ -41,6 +51,8 @@ private:
 
     const ChartView *chart;
     QPolygonF polyline;
+    QRect plotArea;
+    int paintedHalfSpan = -1;
 };
 
 void ChartPlot::paintEvent(QPaintEvent *)
@@ -69,6 +81,8 @@ void ChartPlot::paintEvent(QPaintEvent *)
     const QRect plot(
         QPoint(background.left() + 20 + titleHeight + 6 + labelWidth + 7, legend.bottom() + 10),
         QPoint(background.right() - 22, background.bottom() - 31));
+    plotArea = plot;
+    paintedHalfSpan = half;
     if (plot.width() < 2 || plot.height() < 2)
         return;
 
@@ -115,7 +129,11 @@ void ChartPlot::paintEvent(QPaintEvent *)
                 = QPointF(plot.left() + (points[i].x() - traces.visibleMin()) * xScale,
                     plot.center().y() - points[i].y() * yScale);
         }
-        painter.setPen(QPen(traceColours[t], 1.5));
+        // Two hairlines a pixel apart look like the two-pixel trace, and a
+        // hairline is drawn by a much cheaper path than a wide pen.
+        painter.setPen(QPen(traceColours[t], 1));
+        painter.drawPolyline(polyline);
+        polyline.translate(0.5, 0.85);
         painter.drawPolyline(polyline);
     }
 }
@@ -219,6 +237,6 @@ void ChartView::repaintIfChanged()
 {
     if (changed && !held) {
         changed = false;
-        plot->update();
+        plot->updateTraces();
     }
 }

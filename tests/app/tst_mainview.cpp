@@ -172,10 +172,12 @@ void TestMainView::eachChartShowsItsOwnQuantity()
     QCOMPARE(chart->shownHalfSpan(), limit);
     QCOMPARE(chart->traceNames(), seriesNames);
 
-    emit window->deviceWorker()->sendAcc(5, 10, 15);
-    emit window->deviceWorker()->sendMag(160, 320, 480);
-    emit window->deviceWorker()->sendGyr(100, 200, 300);
-    emit window->deviceWorker()->sendEul(18, 36, 54);
+    zel::SensorSample sample;
+    sample.acc = { 5, 10, 15 };
+    sample.mag = { 160, 320, 480 };
+    sample.gyr = { 100, 200, 300 };
+    sample.euler = { 18, 36, 54 };
+    emit window->deviceWorker()->sendSamples({ sample });
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(chart->shownTraces().points(i).size(), 2);
         QCOMPARE(chart->shownTraces().points(i).at(1).y(), limit / 10 * (i + 1));
@@ -227,9 +229,11 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     emit worker->sendVersion("1.2.3");
     ChartView *chart = chartTitled("Accelerometer Data");
     auto *console = window->findChild<QPlainTextEdit *>("plainTextEdit");
+    zel::SensorSample sample;
     const auto send = [&](int first, int last) {
         for (int k = first; k <= last; ++k) {
-            emit worker->sendAcc(k, 0, 0);
+            sample.acc[0] = float(k);
+            emit worker->sendSamples({ sample });
             emit worker->signalLogMessage(QString("Sensors %1").arg(k));
         }
         QCoreApplication::processEvents(); // the redraws those samples asked for
