@@ -1,5 +1,6 @@
 #pragma once
 
+#include "consoleclock.h"
 #include "protocol.h"
 
 #include <QByteArray>
@@ -128,4 +129,5 @@ private:
     QTimer *pollTimer;
     bool stopped = false;
     bool awaitingPort = false;
+    zel::ConsoleClock consoleClock;
 };

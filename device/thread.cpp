@@ -41,10 +41,8 @@ void Task::pollSerialPort()
               switch (kind) {
               case zel::FrameKind::SensorData: {
                   disconnectCounter = 0;
-                  if (stamp.isEmpty()) {
-                      const QDateTime now = QDateTime::currentDateTime();
-                      stamp = zel::consoleStamp(now.date(), now.time());
-                  }
+                  if (stamp.isEmpty())
+                      stamp = consoleClock.stamp();
                   samples.append(decodeSensorFrame(data, index, length));
                   zel::appendSensorConsoleText(consoleText, samples.constLast(), stamp);
                   break;

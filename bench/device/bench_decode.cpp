@@ -4,6 +4,9 @@
 //   bench_decode [seconds]
 
 #include "sampletext.h"
+#if __has_include("consoleclock.h")
+#include "consoleclock.h"
+#endif
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -13,39 +16,29 @@
 
 #include <cmath>
 #include <cstring>
-#include <type_traits>
-#include <utility>
 
 namespace {
 
 // The console text of one poll, built as the tree under test builds it:
-// with a stamp taken once per poll and appended to the poll's text where
-// the tree offers that, else with each frame's text made on its own.
-template <typename Sample, typename = void> struct AppendsToPollText : std::false_type
+// from one stamp per poll appended to the poll's text where the tree has
+// the clock for it, else with each frame's text and time taken on its own.
+#if __has_include("consoleclock.h")
+zel::ConsoleClock consoleClock;
+void appendFrameText(QString &console, QString &stamp, const zel::SensorSample &sample)
 {
-};
-template <typename Sample>
-struct AppendsToPollText<Sample,
-    std::void_t<decltype(appendSensorConsoleText(std::declval<QString &>(),
-        std::declval<const Sample &>(), std::declval<QString>()))>> : std::true_type
-{
-};
-
-template <typename Sample>
-void appendFrameText(QString &console, QString &stamp, const Sample &sample)
-{
-    if constexpr (AppendsToPollText<Sample>::value) {
-        if (stamp.isEmpty()) {
-            console.reserve(4000);
-            const QDateTime now = QDateTime::currentDateTime();
-            stamp = zel::consoleStamp(now.date(), now.time());
-        }
-        appendSensorConsoleText(console, sample, stamp);
-    } else {
-        const QDateTime now = QDateTime::currentDateTime();
-        console += zel::sensorConsoleText(sample, now.date(), now.time());
+    if (stamp.isEmpty()) {
+        console.reserve(4000);
+        stamp = consoleClock.stamp();
     }
+    zel::appendSensorConsoleText(console, sample, stamp);
 }
+#else
+void appendFrameText(QString &console, QString &, const zel::SensorSample &sample)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    console += zel::sensorConsoleText(sample, now.date(), now.time());
+}
+#endif
 
 QByteArray sensorFrame(int k)
 {
