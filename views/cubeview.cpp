@@ -18,7 +18,8 @@ namespace {
 // Shared by every cube, as the tumble is a property of the program's idle
 // state rather than of one window.
 int spinAngle = 0;
-constexpr int redrawIntervalMs = 25;
+constexpr int tumbleIntervalMs = 25;
+constexpr int followIntervalMs = 33;
 } // namespace
 
 CubeView::CubeView(QWidget *parent)
@@ -65,7 +66,13 @@ void CubeView::receiveAngleAxis(float rad, float x, float y, float z)
 
 void CubeView::timerEvent(QTimerEvent *)
 {
-    // At most one frame per tick: a new attitude, or the idle tumble.
+    // At most one frame per tick: a new attitude at screen rate, or the
+    // idle tumble at its own pace.
+    const int interval = angleAxis.isIdle() ? tumbleIntervalMs : followIntervalMs;
+    if (interval != timerInterval) {
+        timerInterval = interval;
+        timer.start(timerInterval, this);
+    }
     if (attitudeChanged || angleAxis.isIdle()) {
         attitudeChanged = false;
         update();
@@ -75,7 +82,7 @@ void CubeView::timerEvent(QTimerEvent *)
 void CubeView::showEvent(QShowEvent *event)
 {
     if (geometries)
-        timer.start(redrawIntervalMs, this);
+        timer.start(timerInterval, this);
     QOpenGLWidget::showEvent(event);
 }
 
@@ -97,7 +104,7 @@ void CubeView::initializeGL()
     glEnable(GL_CULL_FACE);
 
     geometries = new GeoEngine;
-    timer.start(redrawIntervalMs, this);
+    timer.start(timerInterval, this);
 }
 
 void CubeView::initShaders()

@@ -56,6 +56,7 @@ private:
     zel::AngleAxis received;
     bool paused = false;
     bool attitudeChanged = false;
+    int timerInterval = 25;
     QBasicTimer timer;
     QOpenGLShaderProgram program;
     GeoEngine *geometries = nullptr;
