@@ -363,14 +363,18 @@ int main(int argc, char *argv[])
     const int memoryFrom = qMax(phaseSeconds + 1, longSeconds / 10);
     const QVector<Phase> open
         = measure(counters, record, { phaseSeconds, memoryFrom, longSeconds }, [&](int mark) {
+              // Recording goes straight to the worker, as the main window's
+              // Start Saving Log does after its file dialog: a GUI thread that
+              // falls behind would answer a dialog only at the end.
               if (mark == 0) {
-                  QTimer::singleShot(0, window, [&] {
-                      chooseFileInNextDialog(csv);
-                      findAction(window, QStringLiteral("&Start Saving Log"))->trigger();
-                      sentAtStart = procstats::framesSent(record);
-                  });
+                  QFile header(csv);
+                  if (header.open(QIODevice::WriteOnly))
+                      header.write("header\n");
+                  header.close();
+                  emit window->proxySaveLog(csv);
+                  sentAtStart = procstats::framesSent(record);
               } else if (mark == 2) {
-                  findAction(window, QStringLiteral("&Stop Saving Log"))->trigger();
+                  emit window->proxyStopSaveLog();
                   sentWhileRecording = procstats::framesSent(record) - sentAtStart;
                   allGraphs->trigger();
               }
