@@ -31,7 +31,7 @@ void TestChart::showsTheLast500SamplesFedBetweenTwoRepaints()
     }
     // 1234 samples, k = 0..1233: the 999th makes 1000 points and drops 500.
     for (int k = 0; k < 1234; ++k)
-        view.receiveData(k % 7, -(k % 5), 2.5f);
+        view.receiveData(k % 7, -(k % 5), -12.5f);
 
     const zel::ChartTraces &traces = view.shownTraces();
     QCOMPARE(traces.points(0).size(), 735);
@@ -46,10 +46,10 @@ void TestChart::showsTheLast500SamplesFedBetweenTwoRepaints()
         QVERIFY(qAbs(point.x() - (traces.visibleMin() + (i + 1) * 0.02)) < 1e-9);
         QCOMPARE(point.y(), double(k % 7));
         QCOMPARE(traces.points(1).at(235 + i).y(), double(-(k % 5)));
-        QCOMPARE(traces.points(2).at(235 + i).y(), 2.5);
+        QCOMPARE(traces.points(2).at(235 + i).y(), -12.5);
     }
-    // Values -4..6 with their margins fit -10..10.
-    QCOMPARE(view.shownHalfSpan(), 10);
+    // Values -12.5..6 with their margins fit -15..15.
+    QCOMPARE(view.shownHalfSpan(), 15);
 }
 
 QTEST_MAIN(TestChart)
