@@ -41,6 +41,7 @@ bool magCalibrating = false;
 int goodQualityCount = 0;
 
 constexpr int consoleBlockLimit = 1000;
+constexpr int consoleAppendIntervalMs = 33;
 constexpr int noticeHideMs = 3000;
 constexpr int identifyNoticeHideMs = 60000;
 
@@ -111,6 +112,12 @@ MainView::MainView(QWidget *parent)
     plainTextEdit->setMaximumBlockCount(consoleBlockLimit);
     plainTextEdit->installEventFilter(this);
     statusLine = new StatusLine(statusBar());
+    // The console takes the lines of a burst of polls in one append: one per
+    // poll would redo its layout 200 times a second.
+    consoleTimer = new QTimer(this);
+    consoleTimer->setSingleShot(true);
+    consoleTimer->setInterval(consoleAppendIntervalMs);
+    connect(consoleTimer, &QTimer::timeout, this, &MainView::appendPendingConsoleLines);
 
     createActions();
     createMenus();
@@ -305,11 +312,7 @@ void MainView::connectSignals()
         worker, &Task::sendAwaitingPort, this, [this] { setLinkState(LinkState::AwaitingPort); });
     connect(worker, &Task::sendIsAHRS, this, &MainView::receiveIsAHRS);
     connect(worker, &Task::signalLogMessage, this, &MainView::logMessageFromThread);
-    connect(worker, &Task::sendAcc, charts[0], &ChartView::receiveData);
-    connect(worker, &Task::sendMag, charts[1], &ChartView::receiveData);
-    connect(worker, &Task::sendGyr, charts[2], &ChartView::receiveData);
-    connect(worker, &Task::sendEul, charts[3], &ChartView::receiveData);
-    connect(worker, &Task::sendAngleAxis, cubeView, &CubeView::receiveAngleAxis);
+    connect(worker, &Task::sendSamples, this, &MainView::receiveSamples);
     connect(this, &MainView::proxySaveLog, worker, &Task::startSaveLog);
     connect(this, &MainView::proxyStopSaveLog, worker, &Task::stopSaveLog);
     connect(this, &MainView::proxyStopSerialPort, worker, &Task::closeSerialPort);
@@ -353,10 +356,12 @@ void MainView::createCharts()
         const ChartSetup &setup = setups[i];
         auto *chart = new ChartView;
         chart->setWindowTitle(tr(setup.title));
-        for (std::size_t s = 0; s < chart->series.size(); ++s)
-            chart->series[s]->setName(tr(setup.seriesNames[s]));
+        QStringList names;
+        for (const char *name : setup.seriesNames)
+            names << tr(name);
+        chart->setTraceNames(names);
         chart->setRangeLimits(-setup.limit, setup.limit);
-        chart->axisY->setTitleText(setup.unit);
+        chart->setAxisTitle(setup.unit);
         chart->hide();
         charts[i] = chart;
     }
@@ -377,14 +382,38 @@ void MainView::logMessageFromThread(QString s)
 {
     if (s.isEmpty())
         return;
-    if (!actionPause->isChecked()) {
-        plainTextEdit->appendPlainText(s);
-        return;
+    pendingConsoleTexts += s;
+    pendingConsoleLines += s.count(QLatin1Char('\n')) + 1;
+    // Texts beyond what the console shows would only be dropped again.
+    while (pendingConsoleLines - pendingConsoleTexts.first().count(QLatin1Char('\n')) - 1
+        >= consoleBlockLimit) {
+        pendingConsoleLines -= pendingConsoleTexts.takeFirst().count(QLatin1Char('\n')) + 1;
     }
-    heldConsoleLines += s.split(QLatin1Char('\n'));
-    if (heldConsoleLines.size() > consoleBlockLimit)
-        heldConsoleLines.erase(
-            heldConsoleLines.begin(), heldConsoleLines.end() - consoleBlockLimit);
+    if (!actionPause->isChecked() && !consoleTimer->isActive())
+        consoleTimer->start();
+}
+
+void MainView::appendPendingConsoleLines()
+{
+    if (pendingConsoleTexts.isEmpty() || actionPause->isChecked())
+        return;
+    plainTextEdit->appendPlainText(pendingConsoleTexts.join(QLatin1Char('\n')));
+    pendingConsoleTexts.clear();
+    pendingConsoleLines = 0;
+}
+
+void MainView::receiveSamples(const zel::SensorSamples &samples)
+{
+    for (const zel::SensorSample &sample : samples) {
+        charts[0]->receiveData(sample.acc[0], sample.acc[1], sample.acc[2]);
+        charts[1]->receiveData(sample.mag[0], sample.mag[1], sample.mag[2]);
+        charts[2]->receiveData(sample.gyr[0], sample.gyr[1], sample.gyr[2]);
+        charts[3]->receiveData(sample.euler[0], sample.euler[1], sample.euler[2]);
+    }
+    if (!samples.isEmpty()) {
+        const auto &angleAxis = samples.constLast().angleAxis;
+        cubeView->receiveAngleAxis(angleAxis[0], angleAxis[1], angleAxis[2], angleAxis[3]);
+    }
 }
 
 void MainView::pauseLiveView(bool paused)
@@ -393,10 +422,8 @@ void MainView::pauseLiveView(bool paused)
         chart->setPaused(paused);
     cubeView->setPaused(paused);
     pausedLabel->setVisible(paused);
-    if (!paused && !heldConsoleLines.isEmpty()) {
-        plainTextEdit->appendPlainText(heldConsoleLines.join(QLatin1Char('\n')));
-        heldConsoleLines.clear();
-    }
+    if (!paused)
+        appendPendingConsoleLines();
 }
 
 void MainView::showConeection()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol.h"
+
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSerialPort>
@@ -18,6 +20,7 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QThread;
+class QTimer;
 class StatusLine;
 class Task;
 
@@ -97,6 +100,8 @@ public slots:
     void dfuSuccess();
     void dfuFailed();
     void receiveVersion(QString version);
+    // Feeds one poll's samples to the charts and its last attitude to the cube.
+    void receiveSamples(const zel::SensorSamples &samples);
     // Holds the charts, the cube and the console still, or lets them catch up.
     void pauseLiveView(bool paused);
     void openFailed(
@@ -126,6 +131,7 @@ private:
     int execMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
     void stopWorker();
+    void appendPendingConsoleLines();
 
     LinkState linkState = LinkState::Disconnected;
     bool recording = false;
@@ -150,8 +156,11 @@ private:
     std::array<ChartView *, 4> charts {};
     CubeView *cubeView;
     QPlainTextEdit *plainTextEdit;
-    // The console lines that arrived while paused, as many as it shows.
-    QStringList heldConsoleLines;
+    // Console texts not yet shown (held while paused), no more lines than
+    // the console keeps, and their line count.
+    QStringList pendingConsoleTexts;
+    int pendingConsoleLines = 0;
+    QTimer *consoleTimer;
     QLabel *pausedLabel;
     StatusLine *statusLine;
     QMenu *settingsMenu;

@@ -9,7 +9,9 @@
 #include "bytes.h"
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
+#include <QVector>
 
 #include <array>
 #include <functional>
@@ -79,6 +81,7 @@ struct SensorSample
 };
 
 SensorSample decodeSensorPayload(const uchar *payload);
+using SensorSamples = QVector<SensorSample>;
 inline bool isGoodQuality(quint32 qualityStatus)
 {
     return qualityStatus >= 2;
@@ -100,3 +103,5 @@ DataCtrlReply decodeDataCtrlPayload(const uchar *payload);
 int poorQualityLimitFor(quint8 odrCode, int currentLimit);
 
 } // namespace zel
+
+Q_DECLARE_METATYPE(zel::SensorSample)

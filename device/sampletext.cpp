@@ -105,10 +105,15 @@ QString consoleStamp(const QDate &date, const QTime &time)
 
 QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time)
 {
-    const QString stamp = consoleStamp(date, time);
-    const QLatin1String separator(", ");
     QString text;
     text.reserve(400);
+    appendSensorConsoleText(text, sample, consoleStamp(date, time));
+    return text;
+}
+
+void appendSensorConsoleText(QString &text, const SensorSample &sample, const QString &stamp)
+{
+    const QLatin1String separator(", ");
     bool first = true;
     text.append(stamp).append(QLatin1String(" Sensors "));
     appendValues(text, sample.acc, first, separator);
@@ -123,7 +128,6 @@ QString sensorConsoleText(const SensorSample &sample, const QDate &date, const Q
     text.append(stamp).append(QLatin1String(" Euler Angles "));
     appendValues(text, sample.euler, first, separator);
     text.append(QLatin1Char('\n'));
-    return text;
 }
 
 QByteArray csvHeader()

@@ -21,6 +21,9 @@ QString consoleStamp(const QDate &date, const QTime &time);
 
 // The three console lines of one frame, each ending in a line feed.
 QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time);
+// The same lines appended to `text`, with a stamp made by consoleStamp: the
+// frames of one poll share it, and the text grows without a copy per frame.
+void appendSensorConsoleText(QString &text, const SensorSample &sample, const QString &stamp);
 
 // The data log's header line and one row (17 fields, ending in a line feed).
 QByteArray csvHeader();

@@ -29,6 +29,7 @@ Task::Task(QThread *thread)
     , workerThread(thread)
     , pollTimer(new QTimer(this))
 {
+    qRegisterMetaType<zel::SensorSamples>("zel::SensorSamples");
     pollTimer->setSingleShot(true);
     pollTimer->setInterval(pollIntervalMs);
     connect(pollTimer, &QTimer::timeout, this, &Task::run);

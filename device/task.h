@@ -1,5 +1,6 @@
 #pragma once
 
+#include "consoleclock.h"
 #include "protocol.h"
 
 #include <QByteArray>
@@ -83,6 +84,10 @@ signals:
     void sendMag(float x, float y, float z);
     void sendGyr(float x, float y, float z);
     void sendEul(float p, float r, float y);
+    // The samples of one poll in one go, after their per-frame signals: a
+    // single queued call where five per frame would wake the receiving
+    // thread again and again.
+    void sendSamples(const zel::SensorSamples &samples);
     void sendAlertPoorQuality();
     void sendAlertGoodQuality();
     void sendVersion(QString version);
@@ -116,6 +121,8 @@ private:
     void sendCommand(zel::MaintenanceCommand command);
     void applySilenceRule();
     void appendLogRow(const zel::SensorSample &sample);
+    // Emits the frame's values, watches its quality and logs its row.
+    zel::SensorSample decodeSensorFrame(const uchar *buffer, qint64 index, int &length);
 
     UartTask *uartTask;
     QThread *workerThread;
@@ -143,4 +150,5 @@ private:
     int framesCounted = 0;
     qint64 bytesCounted = 0;
     int logRows = 0;
+    zel::ConsoleClock consoleClock;
 };

@@ -30,7 +30,12 @@ void Task::pollSerialPort()
 
     const qint64 total = rxLength + bytesRead;
     const auto *data = reinterpret_cast<const uchar *>(rxBuffer);
+    // One stamp for the whole poll: its frames arrived together, and the
+    // console shows milliseconds. About 400 characters per frame's lines.
     QString consoleText;
+    consoleText.reserve(int(total / zel::sensorFrameLength + 1) * 400);
+    QString stamp;
+    zel::SensorSamples samples;
     const zel::ScanResult scan
         = zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int payloadLength) {
               int length = payloadLength;
@@ -38,8 +43,10 @@ void Task::pollSerialPort()
               case zel::FrameKind::SensorData: {
                   disconnectCounter = 0;
                   ++framesCounted;
-                  const QDateTime now = QDateTime::currentDateTime();
-                  consoleText += parseSensorFrame(data, index, length, now.date(), now.time());
+                  if (stamp.isEmpty())
+                      stamp = consoleClock.stamp();
+                  samples.append(decodeSensorFrame(data, index, length));
+                  zel::appendSensorConsoleText(consoleText, samples.constLast(), stamp);
                   break;
               }
               case zel::FrameKind::DataCtrlReply:
@@ -56,6 +63,8 @@ void Task::pollSerialPort()
               }
           });
 
+    if (!samples.isEmpty())
+        emit sendSamples(samples);
     consoleText.chop(1);
     emit signalLogMessage(consoleText);
 
@@ -79,6 +88,11 @@ void Task::applySilenceRule()
 QString Task::parseSensorFrame(
     const uchar *buffer, qint64 index, int &length, const QDate &date, const QTime &time)
 {
+    return zel::sensorConsoleText(decodeSensorFrame(buffer, index, length), date, time);
+}
+
+zel::SensorSample Task::decodeSensorFrame(const uchar *buffer, qint64 index, int &length)
+{
     length += zel::frameOverhead;
     const zel::SensorSample sample = zel::decodeSensorPayload(buffer + index + 4);
 
@@ -101,10 +115,9 @@ QString Task::parseSensorFrame(
         }
     }
 
-    const QString consoleText = zel::sensorConsoleText(sample, date, time);
     if (saveLogEnabled)
         appendLogRow(sample);
-    return consoleText;
+    return sample;
 }
 
 void Task::appendLogRow(const zel::SensorSample &sample)

@@ -1,64 +1,183 @@
 #include "chartview.h"
 #include "ui_chartview.h"
 
-#include <QtCharts/QChartView>
-
-QT_CHARTS_USE_NAMESPACE
+#include <QHideEvent>
+#include <QPainter>
+#include <QPolygonF>
+#include <QShowEvent>
 
 namespace {
 // Samples across the visible width, and the width in axis units.
 constexpr int visibleTicks = 500;
 constexpr double visibleSpan = 10.0;
+// Screen rate: often enough to look smooth, rarely enough to leave the GUI
+// thread idle most of the time at 500 samples a second.
+constexpr int repaintIntervalMs = 33;
+constexpr int verticalTicks = 5;
+
+const QColor traceColours[3] = { QColor(0x209fdf), QColor(0x99ca53), QColor(0xf6a625) };
+const QColor textColour(0x404044);
+const QColor lineColour(0xd6d6d6);
+const QColor gridColour(0xe6e6e6);
 } // namespace
+
+// Draws the chart: legend, vertical axis with its title, grid and labels,
+// and the three traces over the visible samples. Takes its data from the
+// window; it keeps only a buffer for the points it maps to pixels.
+class ChartPlot : public QWidget
+{
+public:
+    explicit ChartPlot(const ChartView *view)
+        : chart(view)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    // Between samples only the traces move: unless the range changed, only
+    // the plot area is painted again (and copied to the screen).
+    void updateTraces()
+    {
+        if (chart->shownHalfSpan() == paintedHalfSpan)
+            update(plotArea.adjusted(-2, -2, 2, 2));
+        else
+            update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    void drawLegend(QPainter &painter, const QRect &area);
+
+    const ChartView *chart;
+    QPolygonF polyline;
+    QRect plotArea;
+    int paintedHalfSpan = -1;
+};
+
+void ChartPlot::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRect background = rect().adjusted(9, 9, -9, -9);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(background, 5, 5);
+
+    const QRect legend(background.left() + 20, background.top() + 20, background.width() - 40, 43);
+    drawLegend(painter, legend);
+
+    const QFontMetrics metrics(font());
+    const int half = chart->shownHalfSpan();
+    int labelWidth = 0;
+    for (int i = 0; i < verticalTicks; ++i) {
+        const double value = -half + 2.0 * half * i / (verticalTicks - 1);
+        labelWidth = qMax(labelWidth, metrics.horizontalAdvance(QString::number(value, 'f', 1)));
+    }
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const int titleHeight = QFontMetrics(titleFont).height();
+    const QRect plot(
+        QPoint(background.left() + 20 + titleHeight + 6 + labelWidth + 7, legend.bottom() + 10),
+        QPoint(background.right() - 22, background.bottom() - 31));
+    plotArea = plot;
+    paintedHalfSpan = half;
+    if (plot.width() < 2 || plot.height() < 2)
+        return;
+
+    // Axis title, turned to read upwards, centred beside the plot.
+    painter.save();
+    painter.setFont(titleFont);
+    painter.setPen(textColour);
+    painter.translate(background.left() + 20, plot.center().y());
+    painter.rotate(-90);
+    painter.drawText(QRect(-plot.height() / 2, 0, plot.height(), titleHeight), Qt::AlignCenter,
+        chart->axisTitle());
+    painter.restore();
+
+    // Grid lines with their labels and ticks, top to bottom.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (int i = 0; i < verticalTicks; ++i) {
+        const int y = plot.top() + plot.height() * i / (verticalTicks - 1);
+        const double value = half - 2.0 * half * i / (verticalTicks - 1);
+        painter.setPen(gridColour);
+        painter.drawLine(plot.left(), y, plot.right(), y);
+        painter.setPen(lineColour);
+        painter.drawLine(plot.left() - 5, y, plot.left(), y);
+        painter.setPen(textColour);
+        painter.drawText(QRect(plot.left() - 7 - labelWidth, y - metrics.height() / 2, labelWidth,
+                             metrics.height()),
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(value, 'f', 1));
+    }
+    painter.setPen(lineColour);
+    painter.drawLine(plot.left(), plot.top(), plot.left(), plot.bottom());
+
+    // The traces, from the point at the left edge to the newest sample at
+    // the right edge.
+    const zel::ChartTraces &traces = chart->shownTraces();
+    const double xScale = plot.width() / (traces.visibleMax() - traces.visibleMin());
+    const double yScale = half > 0 ? plot.height() / (2.0 * half) : 0;
+    const int first = qMax(0, traces.firstVisible() - 1);
+    painter.setClipRect(plot.adjusted(0, -1, 1, 1));
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int t = 0; t < 3; ++t) {
+        const QVector<QPointF> &points = traces.points(t);
+        polyline.resize(points.size() - first);
+        for (int i = first; i < points.size(); ++i) {
+            polyline[i - first]
+                = QPointF(plot.left() + (points[i].x() - traces.visibleMin()) * xScale,
+                    plot.center().y() - points[i].y() * yScale);
+        }
+        // Two hairlines a pixel apart look like the two-pixel trace, and a
+        // hairline is drawn by a much cheaper path than a wide pen.
+        painter.setPen(QPen(traceColours[t], 1));
+        painter.drawPolyline(polyline);
+        polyline.translate(0.5, 0.85);
+        painter.drawPolyline(polyline);
+    }
+}
+
+void ChartPlot::drawLegend(QPainter &painter, const QRect &area)
+{
+    painter.setPen(lineColour);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(area).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+
+    const QFontMetrics metrics(font());
+    const int marker = 9;
+    const int gap = 5;
+    const QStringList names = chart->traceNames();
+    int width = 0;
+    for (const QString &name : names)
+        width += marker + gap + metrics.horizontalAdvance(name) + 2 * gap;
+    int x = area.center().x() - width / 2;
+    const int y = area.center().y();
+    for (int i = 0; i < names.size() && i < 3; ++i) {
+        painter.setPen(traceColours[i].darker(200));
+        painter.setBrush(traceColours[i]);
+        painter.drawRect(QRectF(x + 0.5, y - marker / 2 + 0.5, marker - 1, marker - 1));
+        x += marker + gap;
+        painter.setPen(textColour);
+        const int textWidth = metrics.horizontalAdvance(names[i]);
+        painter.drawText(QRect(x, y - metrics.height() / 2, textWidth, metrics.height()),
+            Qt::AlignLeft | Qt::AlignVCenter, names[i]);
+        x += textWidth + 2 * gap;
+    }
+}
 
 ChartView::ChartView(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::ChartView)
+    , traces(visibleTicks, visibleSpan)
     , range(visibleTicks)
 {
     ui->setupUi(this);
-
-    for (int i = 0; i < 3; ++i) {
-        lastPoint[i] = QPointF(visibleSpan, 0);
-        points[i].reserve(2 * visibleTicks);
-        points[i].append(lastPoint[i]);
-        series[i] = new QLineSeries;
-        series[i]->append(lastPoint[i]);
-    }
-
-    chart = new QChart;
-    chart->legend()->setVisible(true);
-    chart->legend()->setBackgroundVisible(true);
-    for (QLineSeries *line : series)
-        chart->addSeries(line);
-
-    axisX = new QValueAxis;
-    axisY = new QValueAxis;
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    // Hidden as a whole, not just its line, labels and grid: a visible axis
-    // lays out all 500 tick labels again on every scroll, whether drawn or
-    // not, which costs tens of milliseconds per sample.
-    axisX->setVisible(false);
-
-    for (QLineSeries *line : series) {
-        line->attachAxis(axisX);
-        line->attachAxis(axisY);
-    }
-    axisX->setTickCount(visibleTicks);
-    visibleMin = 0;
-    visibleMax = visibleSpan;
-    axisX->setRange(visibleMin, visibleMax);
-
-    // At 500 samples a second per chart the raster path cannot keep up.
-    for (QLineSeries *line : series)
-        line->setUseOpenGL(true);
-
-    auto *view = new QChartView(chart);
-    view->setRenderHint(QPainter::Antialiasing);
-    setCentralWidget(view);
+    plot = new ChartPlot(this);
+    setCentralWidget(plot);
     resize(800, 600);
+    repaintTimer.setInterval(repaintIntervalMs);
+    connect(&repaintTimer, &QTimer::timeout, this, &ChartView::repaintIfChanged);
 }
 
 ChartView::~ChartView()
@@ -69,63 +188,55 @@ ChartView::~ChartView()
 void ChartView::setRangeLimits(double low, double high)
 {
     range.setRangeLimits(low, high);
-    showHalfSpan();
+    changed = true;
 }
 
 void ChartView::setPaused(bool pause)
 {
-    paused = pause;
-    flushSamples();
+    if (pause && !held) {
+        held = std::make_unique<zel::ChartTraces>(traces);
+        heldHalfSpan = range.halfSpan();
+    } else if (!pause && held) {
+        held.reset();
+        plot->update();
+    }
+}
+
+void ChartView::setTraceNames(const QStringList &traceNames)
+{
+    names = traceNames;
+    plot->update();
+}
+
+void ChartView::setAxisTitle(const QString &axisTitle)
+{
+    title = axisTitle;
+    plot->update();
 }
 
 void ChartView::receiveData(float axisValue1, float axisValue2, float axisValue3)
 {
-    const double step = (visibleMax - visibleMin) / visibleTicks;
-    const float values[3] = { axisValue1, axisValue2, axisValue3 };
-    for (int i = 0; i < 3; ++i) {
-        lastPoint[i].rx() += step;
-        points[i].append(QPointF(lastPoint[i].x(), static_cast<double>(values[i])));
-    }
-
-    // Dropping a whole screen at once keeps removal off the per-sample path.
-    if (points[0].size() >= 2 * visibleTicks) {
-        for (QVector<QPointF> &line : points)
-            line.remove(0, visibleTicks);
-    }
-
-    if (range.trackExtremes(axisValue1, axisValue2, axisValue3))
-        halfSpanChanged = true;
-
-    // Moving the axis by one step is what scrolling by a tick's width in
-    // pixels amounts to, but it also works while the window has never been
-    // laid out (a hidden chart has no plot area to scroll).
-    visibleMin += step;
-    visibleMax += step;
-
-    // The samples of one burst reach the chart in one go: at 500 samples a
-    // second, handing each point to the series on its own makes every
-    // sample a change of the whole chart, and the window stops keeping up.
-    if (!flushPosted) {
-        flushPosted = true;
-        QMetaObject::invokeMethod(this, &ChartView::flushSamples, Qt::QueuedConnection);
-    }
+    traces.append(axisValue1, axisValue2, axisValue3);
+    range.trackExtremes(axisValue1, axisValue2, axisValue3);
+    changed = true;
 }
 
-void ChartView::flushSamples()
+void ChartView::showEvent(QShowEvent *event)
 {
-    flushPosted = false;
-    if (paused)
-        return;
-    for (int i = 0; i < 3; ++i)
-        series[i]->replace(points[i]);
-    if (halfSpanChanged) {
-        halfSpanChanged = false;
-        showHalfSpan();
-    }
-    axisX->setRange(visibleMin, visibleMax);
+    repaintTimer.start();
+    QMainWindow::showEvent(event);
 }
 
-void ChartView::showHalfSpan()
+void ChartView::hideEvent(QHideEvent *event)
 {
-    axisY->setRange(-range.halfSpan(), range.halfSpan());
+    repaintTimer.stop();
+    QMainWindow::hideEvent(event);
+}
+
+void ChartView::repaintIfChanged()
+{
+    if (changed && !held) {
+        changed = false;
+        plot->updateTraces();
+    }
 }

@@ -1,23 +1,25 @@
 #pragma once
 
 #include "chartrange.h"
+#include "charttraces.h"
 
 #include <QMainWindow>
-#include <QPointF>
-#include <QVector>
-#include <QtCharts/QChart>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
+#include <QStringList>
+#include <QTimer>
 
-#include <array>
+#include <memory>
 
 namespace Ui {
 class ChartView;
 }
 
+class ChartPlot;
+
 // One three-valued sensor quantity as three traces scrolling right to left,
 // the newest sample at the right edge. The horizontal axis counts samples,
 // not time: every sample moves the traces by one tick of the hidden axis.
+// Samples are stored as they arrive; the plot is redrawn at screen rate
+// while the window is visible, showing everything received since.
 class ChartView : public QMainWindow
 {
     Q_OBJECT
@@ -34,29 +36,34 @@ public:
     // resuming it shows the latest at once.
     void setPaused(bool pause);
 
-    // The owner names the traces and titles the vertical axis through these;
-    // the chart owns both.
-    std::array<QtCharts::QLineSeries *, 3> series {};
-    QtCharts::QValueAxis *axisY = nullptr;
+    void setTraceNames(const QStringList &names);
+    void setAxisTitle(const QString &title);
+    QStringList traceNames() const { return names; }
+    QString axisTitle() const { return title; }
+
+    // What the plot shows: the traces and the half-span r of the vertical
+    // range -r..r (held still while paused).
+    const zel::ChartTraces &shownTraces() const { return held ? *held : traces; }
+    int shownHalfSpan() const { return held ? heldHalfSpan : range.halfSpan(); }
 
 public slots:
     void receiveData(float axisValue1, float axisValue2, float axisValue3);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
-    void showHalfSpan();
-    void flushSamples();
+    void repaintIfChanged();
 
     Ui::ChartView *ui;
-    QtCharts::QChart *chart = nullptr;
-    QtCharts::QValueAxis *axisX = nullptr;
-    std::array<QPointF, 3> lastPoint;
-    // The points the series show, kept here so that a burst of samples
-    // reaches the series as one change.
-    std::array<QVector<QPointF>, 3> points;
-    double visibleMin = 0;
-    double visibleMax = 10;
-    bool halfSpanChanged = false;
-    bool flushPosted = false;
-    bool paused = false;
+    ChartPlot *plot;
+    QTimer repaintTimer;
+    bool changed = false;
+    QStringList names;
+    QString title;
+    zel::ChartTraces traces;
     zel::ChartRange range;
+    std::unique_ptr<zel::ChartTraces> held;
+    int heldHalfSpan = 0;
 };

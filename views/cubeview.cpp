@@ -1,9 +1,11 @@
 #include "cubeview.h"
 #include "geoengine.h"
 
+#include <QHideEvent>
 #include <QImage>
 #include <QMetaObject>
 #include <QOpenGLTexture>
+#include <QShowEvent>
 #include <QTimerEvent>
 
 // Outside any namespace: the resource initialiser is a global function.
@@ -16,6 +18,8 @@ namespace {
 // Shared by every cube, as the tumble is a property of the program's idle
 // state rather than of one window.
 int spinAngle = 0;
+constexpr int tumbleIntervalMs = 25;
+constexpr int followIntervalMs = 33;
 } // namespace
 
 CubeView::CubeView(QWidget *parent)
@@ -56,13 +60,36 @@ void CubeView::receiveAngleAxis(float rad, float x, float y, float z)
     received = zel::AngleAxis { rad, x, y, z };
     if (paused)
         return;
+    attitudeChanged = true;
     angleAxis = received;
-    update();
 }
 
 void CubeView::timerEvent(QTimerEvent *)
 {
-    update();
+    // At most one frame per tick: a new attitude at screen rate, or the
+    // idle tumble at its own pace.
+    const int interval = angleAxis.isIdle() ? tumbleIntervalMs : followIntervalMs;
+    if (interval != timerInterval) {
+        timerInterval = interval;
+        timer.start(timerInterval, this);
+    }
+    if (attitudeChanged || angleAxis.isIdle()) {
+        attitudeChanged = false;
+        update();
+    }
+}
+
+void CubeView::showEvent(QShowEvent *event)
+{
+    if (geometries)
+        timer.start(timerInterval, this);
+    QOpenGLWidget::showEvent(event);
+}
+
+void CubeView::hideEvent(QHideEvent *event)
+{
+    timer.stop();
+    QOpenGLWidget::hideEvent(event);
 }
 
 void CubeView::initializeGL()
@@ -77,7 +104,7 @@ void CubeView::initializeGL()
     glEnable(GL_CULL_FACE);
 
     geometries = new GeoEngine;
-    timer.start(25, this);
+    timer.start(timerInterval, this);
 }
 
 void CubeView::initShaders()

@@ -41,6 +41,8 @@ protected:
     const QMatrix4x4 &projectionMatrix() const { return projection; }
 
     void timerEvent(QTimerEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void initializeGL() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;
@@ -53,6 +55,8 @@ private:
     zel::AngleAxis angleAxis; // the orientation shown
     zel::AngleAxis received;
     bool paused = false;
+    bool attitudeChanged = false;
+    int timerInterval = 25;
     QBasicTimer timer;
     QOpenGLShaderProgram program;
     GeoEngine *geometries = nullptr;

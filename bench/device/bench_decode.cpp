@@ -4,6 +4,9 @@
 //   bench_decode [seconds]
 
 #include "sampletext.h"
+#if __has_include("consoleclock.h")
+#include "consoleclock.h"
+#endif
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -15,6 +18,27 @@
 #include <cstring>
 
 namespace {
+
+// The console text of one poll, built as the tree under test builds it:
+// from one stamp per poll appended to the poll's text where the tree has
+// the clock for it, else with each frame's text and time taken on its own.
+#if __has_include("consoleclock.h")
+zel::ConsoleClock consoleClock;
+void appendFrameText(QString &console, QString &stamp, const zel::SensorSample &sample)
+{
+    if (stamp.isEmpty()) {
+        console.reserve(4000);
+        stamp = consoleClock.stamp();
+    }
+    zel::appendSensorConsoleText(console, sample, stamp);
+}
+#else
+void appendFrameText(QString &console, QString &, const zel::SensorSample &sample)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    console += zel::sensorConsoleText(sample, now.date(), now.time());
+}
+#endif
 
 QByteArray sensorFrame(int k)
 {
@@ -67,13 +91,12 @@ int main(int argc, char *argv[])
             const qint64 total = rxLength + n;
             const auto *data = reinterpret_cast<const uchar *>(buffer.constData());
             QString console;
+            QString stamp;
             const zel::ScanResult scan
                 = zel::scanFrames(data, total, [&](zel::FrameKind kind, qint64 index, int) {
                       if (kind != zel::FrameKind::SensorData)
                           return;
-                      const QDateTime now = QDateTime::currentDateTime();
-                      const zel::SensorSample s = zel::decodeSensorPayload(data + index + 4);
-                      console += zel::sensorConsoleText(s, now.date(), now.time());
+                      appendFrameText(console, stamp, zel::decodeSensorPayload(data + index + 4));
                       ++frames;
                   });
             textBytes += console.size();

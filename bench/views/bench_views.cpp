@@ -15,7 +15,6 @@
 #include <QSurfaceFormat>
 #include <QTextStream>
 #include <QTimer>
-#include <QtCharts/QChartView>
 
 #include <sys/resource.h>
 
@@ -86,8 +85,7 @@ int main(int argc, char *argv[])
         charts[i]->resize(640, 400);
         charts[i]->move(40 * i, 30 * i);
         charts[i]->show();
-        auto *view = qobject_cast<QtCharts::QChartView *>(charts[i]->centralWidget());
-        view->viewport()->installEventFilter(&chartPaints);
+        charts[i]->centralWidget()->installEventFilter(&chartPaints);
     }
     CubeView cube;
     int cubeFrames = 0;

@@ -17,6 +17,7 @@
 #include <QSerialPort>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <grp.h>
@@ -54,6 +55,8 @@ private slots:
     void menuCommandsReachTheWire();
     void noticesNeverOutliveTheWindow();
     void pauseHoldsTheViewsWhileTheDataGoesOn();
+    void consoleKeepsTheLast1000LinesInOrder_data();
+    void consoleKeepsTheLast1000LinesInOrder();
     void failedOpenSaysWhy_data();
     void failedOpenSaysWhy();
     void choicesAreThereAtTheNextStart();
@@ -179,18 +182,19 @@ void TestMainView::eachChartShowsItsOwnQuantity()
 
     ChartView *chart = chartTitled(title);
     QVERIFY(chart);
-    QCOMPARE(chart->axisY->titleText(), unit);
-    QCOMPARE(chart->axisY->min(), -limit);
-    QCOMPARE(chart->axisY->max(), limit);
+    QCOMPARE(chart->axisTitle(), unit);
+    QCOMPARE(chart->shownHalfSpan(), limit);
+    QCOMPARE(chart->traceNames(), seriesNames);
 
-    emit window->deviceWorker()->sendAcc(5, 10, 15);
-    emit window->deviceWorker()->sendMag(160, 320, 480);
-    emit window->deviceWorker()->sendGyr(100, 200, 300);
-    emit window->deviceWorker()->sendEul(18, 36, 54);
+    zel::SensorSample sample;
+    sample.acc = { 5, 10, 15 };
+    sample.mag = { 160, 320, 480 };
+    sample.gyr = { 100, 200, 300 };
+    sample.euler = { 18, 36, 54 };
+    emit window->deviceWorker()->sendSamples({ sample });
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(chart->series[i]->name(), seriesNames[i]);
-        QTRY_COMPARE(chart->series[i]->count(), 2);
-        QCOMPARE(chart->series[i]->at(1).y(), limit / 10 * (i + 1));
+        QCOMPARE(chart->shownTraces().points(i).size(), 2);
+        QCOMPARE(chart->shownTraces().points(i).at(1).y(), limit / 10 * (i + 1));
     }
 }
 
@@ -239,9 +243,11 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     emit worker->sendVersion("1.2.3");
     ChartView *chart = chartTitled("Accelerometer Data");
     auto *console = window->findChild<QPlainTextEdit *>("plainTextEdit");
+    zel::SensorSample sample;
     const auto send = [&](int first, int last) {
         for (int k = first; k <= last; ++k) {
-            emit worker->sendAcc(k, 0, 0);
+            sample.acc[0] = float(k);
+            emit worker->sendSamples({ sample });
             emit worker->signalLogMessage(QString("Sensors %1").arg(k));
         }
         QCoreApplication::processEvents(); // the redraws those samples asked for
@@ -251,16 +257,42 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keyClick(console, Qt::Key_Space); // the console has the focus
     QVERIFY(window->findChild<QWidget *>("pausedLabel")->isVisible());
-    const QList<QPointF> shown = chart->series[0]->points();
+    const QVector<QPointF> shown = chart->shownTraces().points(0);
     const QString text = console->toPlainText();
     send(4, 6);
-    QCOMPARE(chart->series[0]->points(), shown);
+    QCOMPARE(chart->shownTraces().points(0), shown);
     QCOMPARE(console->toPlainText(), text);
 
     findAction(window, "&Disconnect")->trigger();
-    QCOMPARE(chart->series[0]->count(), 7);
-    QCOMPARE(chart->series[0]->at(6).y(), 6.0);
-    QVERIFY(console->toPlainText().endsWith("Sensors 4\nSensors 5\nSensors 6"));
+    QCOMPARE(chart->shownTraces().points(0).size(), 7);
+    QCOMPARE(chart->shownTraces().points(0).at(6).y(), 6.0);
+    QCOMPARE(
+        console->toPlainText(), "Sensors 1\nSensors 2\nSensors 3\nSensors 4\nSensors 5\nSensors 6");
+}
+
+void TestMainView::consoleKeepsTheLast1000LinesInOrder_data()
+{
+    QTest::addColumn<bool>("paused");
+    QTest::newRow("live") << false;
+    QTest::newRow("paused") << true;
+}
+
+// 401 polls of three lines each, then an empty one: lines 204 to 1203 stay.
+void TestMainView::consoleKeepsTheLast1000LinesInOrder()
+{
+    QFETCH(bool, paused);
+    emit window->deviceWorker()->sendVersion("1.2.3");
+    findAction(window, "Pause Live View")->setChecked(paused);
+    for (int k = 1; k <= 401; ++k)
+        emit window->deviceWorker()->signalLogMessage(QString("%1 a\n%1 b\n%1 c").arg(k));
+    emit window->deviceWorker()->signalLogMessage(QString());
+    findAction(window, "Pause Live View")->setChecked(false);
+    const QTextDocument *document
+        = window->findChild<QPlainTextEdit *>("plainTextEdit")->document();
+    QTRY_COMPARE(document->lastBlock().text(), "401 c");
+    QCOMPARE(document->blockCount(), 1000);
+    QCOMPARE(document->firstBlock().text(), "68 c");
+    QCOMPARE(document->findBlockByNumber(500).text(), "235 b");
 }
 
 void TestMainView::failedOpenSaysWhy_data()

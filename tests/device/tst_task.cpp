@@ -198,7 +198,7 @@ private slots:
         // Behind long junk only the newest bytes stay, the frame's start among
         // them; a BLE notice stops the scan and the frame behind it waits.
         QSignalSpy log(task, &Task::signalLogMessage), acc(task, &Task::sendAcc),
-            ble(task, &Task::sendAlertDisconnectByBLE);
+            ble(task, &Task::sendAlertDisconnectByBLE), polls(task, &Task::sendSamples);
         const QByteArray frame = frames::distinctSensorFrame;
         deliver(QByteArray(1200, 'j') + frame.left(50));
         QCOMPARE(log.value(0), QVariantList { QString() });
@@ -208,6 +208,8 @@ private slots:
         QVERIFY(acc.count() == 3 && ble.count() == 1);
         const QString text = log.value(2).value(0).toString();
         QVERIFY2(text.count('\n') == 5 && text.endsWith("-16.500000"), qPrintable(text));
+        const auto samples = polls.value(1).value(0).value<zel::SensorSamples>();
+        QVERIFY(polls.count() == 2 && samples.size() == 2 && samples[1].euler[2] == -16.5f);
     }
 
     void silentPortIsReopenedUnlessOutputIsOff()

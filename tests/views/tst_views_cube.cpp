@@ -55,6 +55,11 @@ void TestCube::orientationTurnsItsFaceToTheViewer()
     const auto groundPixels = std::count(pixels, pixels + area, ground | 0xff000000u);
     // The face seen square-on covers about a third of the picture.
     QVERIFY2(groundPixels > area / 8, qPrintable(QString::number(groundPixels)));
+
+    // A new attitude while shown brings a new frame.
+    QSignalSpy frames(&view, &QOpenGLWidget::frameSwapped);
+    view.receiveAngleAxis(angle + 1, axis.x(), axis.y(), axis.z());
+    QVERIFY(frames.wait());
 }
 
 QTEST_MAIN(TestCube)
