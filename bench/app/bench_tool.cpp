@@ -30,6 +30,7 @@
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -309,6 +310,8 @@ int main(int argc, char *argv[])
         qputenv("ZEL_SIM", (QCoreApplication::applicationDirPath() + "/zel-sim").toLocal8Bit());
 
     QTemporaryDir dir;
+    // Windows an earlier run left open would start open in this one.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     const QString record = dir.filePath(QStringLiteral("sent.bin"));
     SimProcess sim;
     if (!dir.isValid() || !sim.start({ "--odr", "4", "--baud", "921600", "--record", record })) {
