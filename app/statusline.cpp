@@ -76,7 +76,9 @@ void StatusLine::setPort(const QString &portName, int baudRate)
 
 void StatusLine::setFirmware(const QString &version)
 {
-    firmware->setText(version.isEmpty() ? QString() : tr("Firmware %1").arg(version.section(QLatin1Char('\n'), 0, 0)));
+    firmware->setText(version.isEmpty()
+            ? QString()
+            : tr("Firmware %1").arg(version.section(QLatin1Char('\n'), 0, 0)));
 }
 
 void StatusLine::addCounts(int frames, qint64 bytes, int logRows)
