@@ -322,7 +322,8 @@ void MainView::connectSignals()
     connect(this, &MainView::proxyCalibrateDevice, worker, &Task::calibrateDevice);
     connect(this, &MainView::proxyreqestDataCtrl, worker, &Task::getDataCtrl);
     connect(worker, &Task::sendAlertPoorQuality, this, &MainView::alertPoorQuality);
-    connect(worker, &Task::sendAlertGoodQuality, this, &MainView::alertGoodQuality);
+    // Good quality comes with each poll's samples (receiveSamples): one
+    // queued call per good frame would wake this thread 500 times a second.
     connect(worker, &Task::sendAlertDisconnectByBLE, this, &MainView::alertDisconnectByBLE);
     connect(dataCtrlView, &DataCtrlView::reqestDataCtrl, worker, &Task::getDataCtrl);
     connect(worker, &Task::sendDataCtrl, dataCtrlView, &DataCtrlView::receiveDataCtrl);
@@ -409,6 +410,8 @@ void MainView::receiveSamples(const zel::SensorSamples &samples)
         charts[1]->receiveData(sample.mag[0], sample.mag[1], sample.mag[2]);
         charts[2]->receiveData(sample.gyr[0], sample.gyr[1], sample.gyr[2]);
         charts[3]->receiveData(sample.euler[0], sample.euler[1], sample.euler[2]);
+        if (zel::isGoodQuality(sample.qualityStatus))
+            alertGoodQuality();
     }
     if (!samples.isEmpty()) {
         const auto &angleAxis = samples.constLast().angleAxis;
@@ -573,7 +576,8 @@ void MainView::alertPoorQuality()
 
 void MainView::alertGoodQuality()
 {
-    lowQualityBox->close();
+    if (lowQualityBox->isVisible())
+        lowQualityBox->close();
     if (!magCalibrating)
         return;
     if (goodQualityCount > 10) {

@@ -19,7 +19,9 @@ namespace {
 // state rather than of one window.
 int spinAngle = 0;
 constexpr int tumbleIntervalMs = 25;
-constexpr int followIntervalMs = 33;
+// 25 frames a second follow a streaming attitude smoothly; with software
+// OpenGL each frame is costly enough that a higher rate shows in the CPU.
+constexpr int followIntervalMs = 40;
 } // namespace
 
 CubeView::CubeView(QWidget *parent)
