@@ -19,9 +19,10 @@ namespace logcheck {
 // Empty when the log is whole, else where it first goes wrong. `rows` gets
 // the number of rows after the header. A log that `endsAtPause` ran into a
 // pause of the stream (the frames' own timestamps jump) and must hold every
-// frame sent before it.
+// frame sent before it. With `gaps`, rows may skip frames (those a vanished
+// port took with it), counted there, but stay in the order sent.
 inline QString problem(const QString &logPath, const QString &recordPath, int *rows = nullptr,
-    bool endsAtPause = false)
+    bool endsAtPause = false, int *gaps = nullptr)
 {
     QFile log(logPath);
     QFile record(recordPath);
@@ -57,12 +58,20 @@ inline QString problem(const QString &logPath, const QString &recordPath, int *r
     const int first = logged.isEmpty() ? -1 : sent.indexOf(logged.first());
     if (first < 0)
         return QStringLiteral("the first row matches no frame sent");
+    int at = first;
     for (int i = 1; i < logged.size(); ++i) {
-        if (sent.value(first + i) != logged.at(i))
+        const int later = gaps ? int(sent.indexOf(logged.at(i), at + 1)) : -1;
+        if (sent.value(at + 1) == logged.at(i)) {
+            ++at;
+        } else if (later > at) {
+            at = later;
+            ++*gaps;
+        } else {
             return QStringLiteral("row %1 is not the frame sent after row %2").arg(i + 1).arg(i);
+        }
     }
     const auto stamp = [](const QByteArray &row) { return row.split(',').first().toDouble(); };
-    const int next = first + logged.size();
+    const int next = at + 1;
     if (endsAtPause && next < sent.size() && stamp(sent.at(next)) - stamp(logged.last()) < 1)
         return QStringLiteral("the rows stop short of the pause in the stream");
     return QString();

@@ -28,9 +28,8 @@ bool ToolHarness::open(const QString &port)
     window = new MainView;
     window->show();
     Task *worker = window->deviceWorker();
-    QObject::connect(worker, &Task::sendAcc, window, [this] { ++samples; });
-    QObject::connect(worker, &Task::signalLogMessage, window,
-        [this](const QString &text) { emptyPolls += text.isEmpty(); });
+    QObject::connect(worker, &Task::sendSamples, window,
+        [this](const zel::SensorSamples &polled) { samples += polled.size(); });
     return window->findChild<QComboBox *>(QStringLiteral("comboBox"))->currentText()
         == port + QStringLiteral(" (ZEL)");
 }

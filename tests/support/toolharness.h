@@ -36,6 +36,4 @@ public:
     MainView *window = nullptr;
     // Sensor samples that reached the main window.
     int samples = 0;
-    // Polls that read bytes but decoded no sensor frame.
-    int emptyPolls = 0;
 };
