@@ -5,6 +5,7 @@
 #include "cubeview.h"
 #include "datactrlview.h"
 #include "dfuview.h"
+#include "handover.h"
 #include "sampletext.h"
 #include "statusline.h"
 #include "task.h"
@@ -405,6 +406,7 @@ void MainView::appendPendingConsoleLines()
 
 void MainView::receiveSamples(const zel::SensorSamples &samples)
 {
+    ZEL_TAKEN_BACK(samples.constData());
     for (const zel::SensorSample &sample : samples) {
         charts[0]->receiveData(sample.acc[0], sample.acc[1], sample.acc[2]);
         charts[1]->receiveData(sample.mag[0], sample.mag[1], sample.mag[2]);

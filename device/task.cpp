@@ -1,5 +1,6 @@
 #include "task.h"
 
+#include "handover.h"
 #include "portlist.h"
 #include "uarttask.h"
 
@@ -10,19 +11,6 @@
 #include <QTimer>
 
 #include <utility>
-
-// Qt hands a finished thread over to whoever waits for it through its own
-// uninstrumented lock, which ThreadSanitizer cannot see. The worker states
-// that edge itself: everything it did before stop() returned happens before
-// whatever its owner does with it after the thread has ended.
-#if defined(__SANITIZE_THREAD__)
-#include <sanitizer/tsan_interface.h>
-#define ZEL_WORKER_HANDED_OVER(worker) __tsan_release(worker)
-#define ZEL_WORKER_TAKEN_BACK(worker) __tsan_acquire(worker)
-#else
-#define ZEL_WORKER_HANDED_OVER(worker) static_cast<void>(worker)
-#define ZEL_WORKER_TAKEN_BACK(worker) static_cast<void>(worker)
-#endif
 
 Task::Task(QThread *thread)
     : uartTask(new UartTask(this))
@@ -44,7 +32,7 @@ Task::Task(QThread *thread)
 
 Task::~Task()
 {
-    ZEL_WORKER_TAKEN_BACK(this);
+    ZEL_TAKEN_BACK(this);
     running = false;
     delete uartTask;
     uartTask = nullptr;
@@ -151,7 +139,7 @@ void Task::closeSerialPort()
 
 void Task::stop()
 {
-    ZEL_WORKER_TAKEN_BACK(this);
+    ZEL_TAKEN_BACK(this);
     stopped = true;
     running = false;
     pollTimer->stop();
@@ -162,7 +150,7 @@ void Task::stop()
         moveToThread(QCoreApplication::instance()->thread());
         workerThread->quit();
     }
-    ZEL_WORKER_HANDED_OVER(this);
+    ZEL_HANDED_OVER(this);
 }
 
 int Task::setBaudRate(int baudRate, bool reopen)

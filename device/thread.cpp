@@ -3,6 +3,7 @@
 
 #include "task.h"
 
+#include "handover.h"
 #include "sampletext.h"
 #include "uarttask.h"
 
@@ -63,8 +64,11 @@ void Task::pollSerialPort()
               }
           });
 
-    if (!samples.isEmpty())
+    if (!samples.isEmpty()) {
+        // The receivers read these very samples (the vector is shared).
+        ZEL_HANDED_OVER(samples.constData());
         emit sendSamples(samples);
+    }
     consoleText.chop(1);
     emit signalLogMessage(consoleText);
 
