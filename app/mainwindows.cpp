@@ -384,12 +384,14 @@ void MainView::logMessageFromThread(QString s)
 {
     if (s.isEmpty())
         return;
+    const int lines = s.count(QLatin1Char('\n')) + 1;
     pendingConsoleTexts += s;
-    pendingConsoleLines += s.count(QLatin1Char('\n')) + 1;
+    pendingConsoleTextLines += lines;
+    pendingConsoleLines += lines;
     // Texts beyond what the console shows would only be dropped again.
-    while (pendingConsoleLines - pendingConsoleTexts.first().count(QLatin1Char('\n')) - 1
-        >= consoleBlockLimit) {
-        pendingConsoleLines -= pendingConsoleTexts.takeFirst().count(QLatin1Char('\n')) + 1;
+    while (pendingConsoleLines - pendingConsoleTextLines.first() >= consoleBlockLimit) {
+        pendingConsoleLines -= pendingConsoleTextLines.takeFirst();
+        pendingConsoleTexts.removeFirst();
     }
     if (!actionPause->isChecked() && !consoleTimer->isActive())
         consoleTimer->start();
@@ -401,6 +403,7 @@ void MainView::appendPendingConsoleLines()
         return;
     plainTextEdit->appendPlainText(pendingConsoleTexts.join(QLatin1Char('\n')));
     pendingConsoleTexts.clear();
+    pendingConsoleTextLines.clear();
     pendingConsoleLines = 0;
 }
 

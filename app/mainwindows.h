@@ -157,8 +157,9 @@ private:
     CubeView *cubeView;
     QPlainTextEdit *plainTextEdit;
     // Console texts not yet shown (held while paused), no more lines than
-    // the console keeps, and their line count.
+    // the console keeps, the lines of each and of all of them.
     QStringList pendingConsoleTexts;
+    QList<int> pendingConsoleTextLines;
     int pendingConsoleLines = 0;
     QTimer *consoleTimer;
     QLabel *pausedLabel;
