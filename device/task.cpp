@@ -24,6 +24,7 @@ Task::Task(QThread *thread)
     connect(this, &Task::startRun, this, &Task::run, Qt::QueuedConnection);
     connect(uartTask, &UartTask::portVanished, this, [this] {
         awaitingPort = true;
+        portGoneReported = false;
         disconnectCounter = 0; // so that the loss is reported
         portGone.start();
     });
@@ -110,8 +111,12 @@ void Task::run()
             else if (connected) // closed without the user, and not looked for
                 endRecording(tr("the link was lost"), false);
         }
-        if (awaitingPort && portGone.hasExpired(portGoneMsBeforeRecordingEnds))
+        if (awaitingPort && !portGoneReported
+            && portGone.hasExpired(portGoneMsBeforeRecordingEnds)) {
+            portGoneReported = true;
             endRecording(tr("the port was gone for more than 10 s"), false);
+            emit sendPortGoneForGood();
+        }
         // About twice a second.
         if (awaitingPort && disconnectCounter % closedCyclesBeforeReport == 0)
             retryVanishedPort();

@@ -98,6 +98,10 @@ signals:
     // The port vanished; the worker looks for it again until it is back or
     // the user disconnects.
     void sendAwaitingPort();
+    // The port has been gone for longer than the search is worth waiting
+    // for: the link has ended for good, though the search goes on until the
+    // user disconnects. Sent once per loss.
+    void sendPortGoneForGood();
     void sendPortOpened(QString portName, int baudRate);
     void sendOpenFailed(QString portName, QSerialPort::SerialPortError error, QString reason);
     // Sensor frames and bytes received since the last report, and the rows
@@ -146,6 +150,7 @@ private:
     bool stopped = false;
     bool awaitingPort = false;
     QElapsedTimer portGone;
+    bool portGoneReported = false;
     int cyclesSinceCounts = 0;
     int framesCounted = 0;
     qint64 bytesCounted = 0;
