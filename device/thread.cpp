@@ -11,7 +11,10 @@
 #include <QDebug>
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
+
+#include <unistd.h>
 
 void Task::pollSerialPort()
 {
@@ -126,22 +129,32 @@ zel::SensorSample Task::decodeSensorFrame(const uchar *buffer, qint64 index, int
 
 void Task::appendLogRow(const zel::SensorSample &sample)
 {
+    // Unbuffered, so that a failed write leaves nothing in Qt's buffer that
+    // a later flush could add behind the cut.
     QFile file(logFileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         qInfo() << "open log file fail in thread.cpp";
         endRecording(tr("cannot write %1: %2").arg(logFileName, file.errorString()), true);
         return;
     }
     const qint64 whole = file.size();
     const QByteArray row = zel::csvRow(sample);
-    if (file.write(row) != row.size() || !file.flush()) {
-        qInfo() << "write log file fail in thread.cpp:" << file.errorString();
-        const QString reason = tr("cannot write %1: %2").arg(logFileName, file.errorString());
-        file.resize(whole); // no torn row
-        endRecording(reason, true);
+    errno = 0;
+    if (file.write(row) == row.size()) {
+        ++logRows;
         return;
     }
-    ++logRows;
+    // A write cut short reports no error of Qt's own; errno holds why.
+    const QString why = file.error() == QFileDevice::NoError && errno != 0
+        ? QString::fromLocal8Bit(std::strerror(errno))
+        : file.errorString();
+    qInfo() << "write log file fail in thread.cpp:" << why;
+    QString reason = tr("cannot write %1: %2").arg(logFileName, why);
+    // A full disk can take part of the row; the file must end on a whole one.
+    if (file.size() > whole && ::ftruncate(file.handle(), whole) != 0)
+        reason
+            += tr("; its last row is torn (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    endRecording(reason, true);
 }
 
 void Task::parseVersionFrame(const uchar *buffer, qint64 index, int &length)

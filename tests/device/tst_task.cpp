@@ -13,6 +13,9 @@
 
 #include <functional>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using Action = std::function<void(Task &)>;
 Q_DECLARE_METATYPE(Action)
 using frames::bytes;
@@ -135,12 +138,25 @@ private slots:
         QCOMPARE(rows.size(), 4); // nothing after the last line feed
         QVERIFY(rows[0] == "header" && rows[1].startsWith("1,") && rows[2].startsWith("2,"));
 
-        // A full disk ends the recording at once.
+        // A disk that fills up half-way through a row: the row is cut back,
+        // and the recording ends at once with its reason.
         QSignalSpy ended(task, &Task::sendRecordingEnded);
-        task->startSaveLog("/dev/full");
+        const QByteArray whole = "header\n1" + QByteArray(",0.000000").repeated(16) + '\n';
+        QVERIFY(writeFile(path, whole));
+        task->startSaveLog(path);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit;
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t unlimited = limit.rlim_cur;
+        limit.rlim_cur = whole.size() + 54;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         sensor(frames::sensorFrame({ 4 }), 2);
-        QCOMPARE(ended,
-            QList<QVariantList>({ { "cannot write /dev/full: No space left on device", true } }));
+        limit.rlim_cur = unlimited;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), whole);
+        QCOMPARE(
+            ended, QList<QVariantList>({ { "cannot write " + path + ": File too large", true } }));
     }
 
     void commandsAreByteExactOnTheWire_data()
