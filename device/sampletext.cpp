@@ -1,5 +1,6 @@
 #include "sampletext.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace zel {
@@ -32,7 +33,16 @@ void appendValues(
 
 QString timestampText(float timestamp)
 {
-    return QString::number(double(timestamp), 'g', 6);
+    // Six significant digits are what every reader has seen so far; they
+    // stay wherever they read back as the module's float. Beyond 1000 s they
+    // no longer do (a 10 ms step, several rows sharing one stamp at 500 Hz),
+    // and the shortest text that reads back exactly takes their place.
+    const QString general = QString::number(double(timestamp), 'g', 6);
+    if (general.toFloat() == timestamp)
+        return general;
+    char digits[32];
+    const auto written = std::to_chars(digits, digits + sizeof digits, timestamp);
+    return QString::fromLatin1(digits, int(written.ptr - digits));
 }
 
 QString valueText(float value)

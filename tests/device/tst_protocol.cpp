@@ -73,15 +73,24 @@ private slots:
                           "15.500000,-16.500000\n");
         QTest::newRow("notations")
             << frames::sensorFrame({ 1234567.0f, -9.81f, 0.0001f, 1e-7f, 0.0000015f, 100000.0f })
-            << "1.23457e+06,-9.810000,0.000100,0.000000,0.000002,100000.000000"
+            << "1234567,-9.810000,0.000100,0.000000,0.000002,100000.000000"
                 + QByteArray(",0.000000").repeated(11) + "\n";
+        // Six digits where they read back exactly, as ever; the shortest
+        // exact text where a long recording's milliseconds need more.
+        QTest::newRow("timestamps")
+            << frames::sensorFrame({ 0.0001f }) + frames::sensorFrame({ 1000.002f })
+            << QByteArray("0.0001") + QByteArray(",0.000000").repeated(16) + "\n1000.002"
+                + QByteArray(",0.000000").repeated(16) + "\n";
     }
 
     void csvRowHasEveryFieldInItsColumn()
     {
         QFETCH(QByteArray, frame);
         QFETCH(QByteArray, row);
-        QCOMPARE(csvRow(decodeSensorPayload(bytes(frame) + 4)), row);
+        QByteArray rows;
+        for (int at = 0; at < frame.size(); at += sensorFrameLength)
+            rows += csvRow(decodeSensorPayload(bytes(frame) + at + 4));
+        QCOMPARE(rows, row);
     }
 
     void csvHeaderNamesTheSeventeenColumns()
