@@ -22,12 +22,7 @@ Task::Task(QThread *thread)
     pollTimer->setInterval(pollIntervalMs);
     connect(pollTimer, &QTimer::timeout, this, &Task::run);
     connect(this, &Task::startRun, this, &Task::run, Qt::QueuedConnection);
-    connect(uartTask, &UartTask::portVanished, this, [this] {
-        awaitingPort = true;
-        portGoneReported = false;
-        disconnectCounter = 0; // so that the loss is reported
-        portGone.start();
-    });
+    connect(uartTask, &UartTask::portVanished, this, &Task::startPortSearch);
     qRegisterMetaType<QSerialPort::SerialPortError>();
 }
 
@@ -49,7 +44,7 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
     qualityAlertArmed = qualityAlertArmed || alertBadQuality;
     awaitingPort = false;
     endRecording(tr("a new connection"), false);
-    if (!reopen(portName, baudRate, false)) {
+    if (!reopen(portName, baudRate, Reopen::UserConnect)) {
         emit sendOpenFailed(portName, uartTask->openError(), uartTask->openErrorText());
         return;
     }
@@ -64,22 +59,29 @@ void Task::serialInit(const QString &portName, int baudRate, bool alertBadQualit
         workerThread->start(QThread::InheritPriority);
 }
 
-bool Task::reopen(const QString &portName, int baudRate, bool keepInput)
+bool Task::reopen(const QString &portName, int baudRate, Reopen kind)
 {
     qInfo() << "in serial init";
     isAHRS = false;
     dataCtrlPending = true;
     rxLength = 0;
-    emit sendVersion(notConnectedText);
-    disconnectCounter = 0;
+    // The search for a vanished port stays quiet: the window keeps waiting
+    // through every attempt that fails, and hears of the one that opens.
+    if (kind != Reopen::PortSearch) {
+        emit sendVersion(notConnectedText);
+        disconnectCounter = 0;
+    }
     // Set before the connect: the first successful one starts the worker
     // thread, whose polls read the flag at once.
     versionPending = true;
 
-    const int opened
-        = keepInput ? uartTask->reopenKeepingInput() : uartTask->serial_connect(portName, baudRate);
+    const int opened = kind == Reopen::UserConnect ? uartTask->serial_connect(portName, baudRate)
+                                                   : uartTask->reopenKeepingInput();
     if (opened != 0) {
         qInfo() << "Error: failed to connect" << portName;
+        // A port that will not open again after a silence went away with it.
+        if (kind == Reopen::SilenceRule)
+            startPortSearch();
         return false;
     }
     connected = true;
@@ -90,17 +92,22 @@ bool Task::reopen(const QString &portName, int baudRate, bool keepInput)
     return true;
 }
 
+void Task::startPortSearch()
+{
+    awaitingPort = true;
+    portGoneReported = false;
+    disconnectCounter = 0; // so that the loss is reported
+    portGone.start();
+}
+
 void Task::run()
 {
     if (stopped)
         return;
     running = true;
-    if (++cyclesSinceCounts == cyclesPerCountsReport) {
-        cyclesSinceCounts = 0;
-        emit sendLinkCounts(
-            std::exchange(framesCounted, 0), std::exchange(bytesCounted, 0), logRows);
-    }
     if (!uartTask->isOpen()) {
+        // Nothing arrives on a closed port: no rate to report.
+        cyclesSinceCounts = 0;
         ++disconnectCounter;
         poorQualityCount = 0;
         if (disconnectCounter == closedCyclesBeforeReport) {
@@ -122,6 +129,11 @@ void Task::run()
             retryVanishedPort();
     } else {
         pollSerialPort();
+        if (++cyclesSinceCounts == cyclesPerCountsReport) {
+            cyclesSinceCounts = 0;
+            emit sendLinkCounts(
+                std::exchange(framesCounted, 0), std::exchange(bytesCounted, 0), logRows);
+        }
     }
     if (!stopped)
         pollTimer->start();
@@ -132,7 +144,7 @@ void Task::retryVanishedPort()
     const QString name = uartTask->currentPortName();
     // Until the node is back, an attempt could only fail, and fill the log.
     if (QFileInfo::exists(portDevicePath(name)))
-        reopen(name, uartTask->currentBaudRate(), true);
+        reopen(name, uartTask->currentBaudRate(), Reopen::PortSearch);
 }
 
 void Task::closeSerialPort()

@@ -114,11 +114,17 @@ signals:
     void startRun();
 
 private:
+    enum class Reopen {
+        UserConnect, // both buffers cleared
+        SilenceRule, // the bytes that arrive meanwhile belong to the stream
+        PortSearch, // as the silence rule, and quiet while it fails
+    };
     // Closes and re-opens the port and starts asking the module for its
-    // version again, without the user's connect around it: the silence rule
-    // and the search for a vanished port re-open through here. False when
-    // the port did not open.
-    bool reopen(const QString &portName, int baudRate, bool keepInput);
+    // version again: the user's connect, the silence rule and the search for
+    // a vanished port all re-open through here. False when the port did not
+    // open.
+    bool reopen(const QString &portName, int baudRate, Reopen kind);
+    void startPortSearch();
     void retryVanishedPort();
     void endRecording(const QString &reason, bool fileFault);
     void writeFrame(const QByteArray &frame);

@@ -88,7 +88,7 @@ void Task::applySilenceRule()
         emptyReadCount = 0;
         qInfo() << "re-open serial port: empty buffer";
         emit sendStatusNotice(tr("No data for half a second: the port was opened again"));
-        reopen(uartTask->currentPortName(), uartTask->currentBaudRate(), true);
+        reopen(uartTask->currentPortName(), uartTask->currentBaudRate(), Reopen::SilenceRule);
     }
 }
 

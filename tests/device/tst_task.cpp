@@ -38,9 +38,9 @@ class TestTask : public QObject
     }
 
     // Writes bytes as the module and, once the port holds them all, polls once.
-    void deliver(const QByteArray &bytes)
+    void deliver(const QByteArray &bytes, PtyPair *module = nullptr)
     {
-        QVERIFY(pty->write(bytes));
+        QVERIFY((module ? module : pty)->write(bytes));
         const auto *serial = task->port()->findChild<QSerialPort *>();
         QTRY_COMPARE_WITH_TIMEOUT(serial->bytesAvailable(), qint64(bytes.size()), 10000);
         task->pollSerialPort();
@@ -255,35 +255,56 @@ private slots:
         // A stable name, as under /dev/serial/by-id, for a port that hangs up
         // while the module's output is off, so that no silence rule notices.
         QTemporaryDir dir;
-        const QString link = dir.filePath("ttyZEL");
-        QVERIFY(QFile::link(pty->slavePath(), link));
+        const QString link = dir.filePath("ttyZEL"), log = dir.filePath("log.csv");
+        QVERIFY(QFile::link(pty->slavePath(), link) && writeFile(log, {}));
+        QVERIFY(writeFile(dir.filePath("busy"), {}));
         QCOMPARE(task->port()->serial_connect(link, 115200), 0);
         task->setDataCtrl(hex("020001000000"), 45.55f);
-        QSignalSpy version(task, &Task::sendVersion), waiting(task, &Task::sendAwaitingPort),
-            shown(task, &Task::sendShowSerialdis);
+        task->startSaveLog(log);
+        deliver(frames::sensorFrame({ 1 }));
+        // What moves the window's link state, in the order it is sent.
+        QStringList heard;
+        connect(task, &Task::sendVersion, this, [&](const QString &version) { heard << version; });
+        connect(task, &Task::sendAwaitingPort, this, [&] { heard << "waiting"; });
+        connect(task, &Task::sendShowSerialdis, this, [&] { heard << "open"; });
+        QSignalSpy ended(task, &Task::sendRecordingEnded);
         pty->hangUp();
         QTRY_VERIFY(!task->port()->isOpen());
+        // The bridge is back under its name, but does not open yet.
+        QVERIFY(QFile::remove(link) && QFile::link(dir.filePath("busy"), link));
+        for (int cycle = 0; cycle < 300; ++cycle)
+            task->run();
+        QCOMPARE(heard, QStringList({ "Not Connected", "waiting" }));
         PtyPair pluggedIn;
         QVERIFY(QFile::remove(link) && QFile::link(pluggedIn.slavePath(), link));
         if (userDisconnects)
             task->closeSerialPort();
         for (int cycle = 0; cycle < 200; ++cycle)
             task->run();
-        QCOMPARE(version.value(0), QVariantList { "Not Connected" });
-        QCOMPARE(waiting.count(), userDisconnects ? 0 : 1);
-        QCOMPARE(shown.count(), userDisconnects ? 0 : 1);
         QCOMPARE(task->port()->isOpen(), !userDisconnects);
+        if (userDisconnects) {
+            QCOMPARE(heard.size(), 2);
+            return;
+        }
+        QCOMPARE(heard, QStringList({ "Not Connected", "waiting", "open" }));
+        // The recording went on through the gap, into the same file.
+        deliver(frames::sensorFrame({ 2 }), &pluggedIn);
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly) && ended.isEmpty());
+        const QByteArray zeros = QByteArray(",0.000000").repeated(16);
+        QCOMPARE(file.readAll(), "1" + zeros + "\n2" + zeros + '\n');
     }
 
     void closedPortIsReportedOnce()
     {
-        QSignalSpy version(task, &Task::sendVersion);
+        QSignalSpy version(task, &Task::sendVersion), counts(task, &Task::sendLinkCounts);
         task->closeSerialPort();
         for (int cycle = 1; cycle <= 400; ++cycle) {
             task->run();
             QCOMPARE(version.count(), cycle < 100 ? 0 : 1);
         }
         QCOMPARE(version.value(0), QVariantList { "Not Connected" });
+        QCOMPARE(counts.count(), 0); // a closed port has no frame rate
     }
 };
 
