@@ -65,6 +65,9 @@ bool Task::reopen(const QString &portName, int baudRate, Reopen kind)
     isAHRS = false;
     dataCtrlPending = true;
     rxLength = 0;
+    // Replies to the requests of an earlier connection are lost with it.
+    dataCtrlRequestsUnanswered = 0;
+    staleDataCtrlReplies = 0;
     // The search for a vanished port stays quiet: the window keeps waiting
     // through every attempt that fails, and hears of the one that opens.
     if (kind != Reopen::PortSearch) {

@@ -161,5 +161,9 @@ private:
     int framesCounted = 0;
     qint64 bytesCounted = 0;
     int logRows = 0;
+    // Data-control requests sent on this connection and not answered yet,
+    // and how many of those were sent before the last configuration write.
+    int dataCtrlRequestsUnanswered = 0;
+    int staleDataCtrlReplies = 0;
     zel::ConsoleClock consoleClock;
 };

@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -54,6 +55,13 @@ void Task::pollSerialPort()
                   break;
               }
               case zel::FrameKind::DataCtrlReply:
+                  dataCtrlRequestsUnanswered = std::max(dataCtrlRequestsUnanswered - 1, 0);
+                  // It answers a request sent before the last write: the
+                  // record as it was, which the read-back will correct.
+                  if (staleDataCtrlReplies > 0) {
+                      --staleDataCtrlReplies;
+                      break;
+                  }
                   dataCtrlPending = false;
                   parseDataCtrlFrame(data, index, length);
                   break;
@@ -194,8 +202,12 @@ void Task::parseDataCtrlFrame(const uchar *buffer, qint64 index, int &length)
 
 void Task::requestDataCtrl()
 {
-    if (!versionPending && dataCtrlPending)
+    if (!versionPending && dataCtrlPending) {
         writeFrame(zel::dataCtrlRequestFrame());
+        // One left unanswered for two more request periods was lost: no
+        // reply that arrives later can still be its own.
+        dataCtrlRequestsUnanswered = std::min(dataCtrlRequestsUnanswered + 1, 2);
+    }
 }
 
 void Task::requestVersion()
@@ -221,6 +233,7 @@ void Task::setDataCtrl(const QByteArray &dataCtrl, float magField)
 
     const QByteArray frame = zel::dataCtrlWriteFrame(dataCtrl, magField);
     if (uartTask->write(frame.constData(), frame.size()) == 1) {
+        staleDataCtrlReplies = dataCtrlRequestsUnanswered;
         if (outputEnable == 1) {
             dataOutputEnabled = true;
             emptyReadCount = 0;

@@ -205,8 +205,16 @@ private slots:
         task->resetDevice(); // the module is back at its defaults: read them
         expectSent(10, frames::resetCommand + frames::dataCtrlRequest);
         deliver(frames::defaultDataCtrlReply);
-        task->setDataCtrl(hex("020001000001"), 45.55f); // a write is read back
+        // A write is read back. The reply to a request sent before it tells
+        // the record as it was, and is not taken for the new one.
+        QSignalSpy reply(task, &Task::sendDataCtrl);
+        task->getDataCtrl();
+        expectSent(10, frames::dataCtrlRequest);
+        task->setDataCtrl(hex("020001000001"), 45.55f);
         expectSent(10, hex("20040c000200010000010000333336420d0a") + frames::dataCtrlRequest);
+        deliver(frames::dataCtrlReply("020001000000") + frames::dataCtrlReply("020001000001"));
+        QCOMPARE(reply.count(), 1);
+        QCOMPARE(reply.value(0).value(0), hex("020001000001"));
     }
 
     void unreadBytesWaitForTheNextRead()
