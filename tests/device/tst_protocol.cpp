@@ -42,6 +42,7 @@ private slots:
         QTest::newRow("start of the next frame kept") << sensor + sensor.left(5) << "S@0:88 =94 +5";
         QTest::newRow("BLE notice stops the scan")
             << sensor + frames::bleNotice + sensor << "S@0:88 B@94:0 =100 +94";
+        QTest::newRow("BLE notice alone, ending the read") << frames::bleNotice << "B@0:0 =6 +0";
         QTest::newRow("long junk keeps the newest 999") << QByteArray(1200, 'j') << "=0 +999";
         QTest::newRow("fewer than six bytes") << hex("20020000") << "=0 +4";
     }
