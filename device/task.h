@@ -79,14 +79,17 @@ public slots:
 
 signals:
     void signalLogMessage(QString logMessage);
+    // One signal per quantity and frame: the worker's published interface,
+    // kept for any receiver that wants a frame at a time. The tool's own
+    // windows take sendSamples instead.
     void sendAngleAxis(float rad, float x, float y, float z);
     void sendAcc(float x, float y, float z);
     void sendMag(float x, float y, float z);
     void sendGyr(float x, float y, float z);
     void sendEul(float p, float r, float y);
-    // The samples of one poll in one go, after their per-frame signals: a
-    // single queued call where five per frame would wake the receiving
-    // thread again and again.
+    // The samples of one poll in one go, after their per-frame signals: the
+    // route the window takes, a single queued call where five per frame
+    // would wake the receiving thread again and again.
     void sendSamples(const zel::SensorSamples &samples);
     void sendAlertPoorQuality();
     void sendAlertGoodQuality();

@@ -77,14 +77,30 @@ private slots:
     {
         QSignalSpy angleAxis(task, &Task::sendAngleAxis), acc(task, &Task::sendAcc),
             mag(task, &Task::sendMag), gyr(task, &Task::sendGyr), eul(task, &Task::sendEul),
-            good(task, &Task::sendAlertGoodQuality);
-        const QString text = sensor(frames::distinctSensorFrame);
+            good(task, &Task::sendAlertGoodQuality), polls(task, &Task::sendSamples);
+        deliver(frames::distinctSensorFrame);
+        // The poll's samples, which the window takes, in the frame's order.
+        const auto samples = polls.value(0).value(0).value<zel::SensorSamples>();
+        QCOMPARE(samples.size(), 1);
+        const zel::SensorSample &got = samples[0];
+        QList<float> fields { got.timestamp };
+        for (const float *group : { got.acc.data(), got.mag.data(), got.gyr.data() })
+            fields << group[0] << group[1] << group[2];
+        fields << got.quat[0] << got.quat[1] << got.quat[2] << got.quat[3] << got.euler[0]
+               << got.euler[1] << got.euler[2];
+        fields << got.angleAxis[0] << got.angleAxis[1] << got.angleAxis[2] << got.angleAxis[3];
+        QCOMPARE(fields,
+            QList<float>({ 1234.5f, 1.5f, -2.5f, 3.5f, 4.5f, 5.5f, -6.5f, 7.5f, 8.5f, 9.5f, 10.5f,
+                -11.5f, 12.5f, 13.5f, 14.5f, 15.5f, -16.5f, 17.5f, 18.5f, 19.5f, -20.5f }));
+        QVERIFY(zel::isGoodQuality(got.qualityStatus));
+        // The per-frame signals, each with its own quantity.
         QCOMPARE(acc.value(0), QVariantList({ 1.5f, -2.5f, 3.5f }));
         QCOMPARE(mag.value(0), QVariantList({ 4.5f, 5.5f, -6.5f }));
         QCOMPARE(gyr.value(0), QVariantList({ 7.5f, 8.5f, 9.5f }));
         QCOMPARE(eul.value(0), QVariantList({ 14.5f, 15.5f, -16.5f }));
         QCOMPARE(angleAxis.value(0), QVariantList({ 17.5f, 18.5f, 19.5f, -20.5f }));
         QCOMPARE(good.count(), 1);
+        const QString text = sensor(frames::distinctSensorFrame);
         const QString stamp = QStringLiteral("2026/03/04 05:06:07.089");
         QCOMPARE(text,
             stamp
