@@ -264,6 +264,19 @@ private slots:
         for (int i = 0; i < 300; ++i)
             task->pollSerialPort();
         QCOMPARE(shown.count(), 1);
+
+        // A port that went away during the silence is looked for, as one
+        // that hung up would be, and the recording is not ended.
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(pty->slavePath(), dir.filePath("ttyZEL")));
+        task->serialInit(dir.filePath("ttyZEL"), 115200);
+        task->setDataCtrl(hex("020001000001"), 45.55f);
+        task->startSaveLog(dir.filePath("log.csv"));
+        QVERIFY(QFile::remove(dir.filePath("ttyZEL")));
+        QSignalSpy waiting(task, &Task::sendAwaitingPort), ended(task, &Task::sendRecordingEnded);
+        for (int i = 0; i < 101 + Task::closedCyclesBeforeReport; ++i)
+            task->run();
+        QVERIFY(waiting.count() == 1 && ended.isEmpty());
     }
 
     void vanishedPortIsLookedForUntilTheUserDisconnects_data()
