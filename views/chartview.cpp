@@ -6,6 +6,8 @@
 #include <QPolygonF>
 #include <QShowEvent>
 
+#include <optional>
+
 namespace {
 // Samples across the visible width, and the width in axis units.
 constexpr int visibleTicks = 500;
@@ -21,9 +23,40 @@ const QColor lineColour(0xd6d6d6);
 const QColor gridColour(0xe6e6e6);
 } // namespace
 
+namespace zel {
+
+ChartLayout chartLayout(const QSize &size, const QFont &font, int halfSpan)
+{
+    ChartLayout layout;
+    layout.halfSpan = halfSpan;
+    layout.background = QRect(QPoint(0, 0), size).adjusted(9, 9, -9, -9);
+    const QRect &background = layout.background;
+    layout.legend
+        = QRect(background.left() + 20, background.top() + 20, background.width() - 40, 43);
+    const QFontMetrics metrics(font);
+    layout.labelHeight = metrics.height();
+    layout.labelWidth = 0;
+    for (int i = 0; i < verticalTicks; ++i) {
+        const double value = -halfSpan + 2.0 * halfSpan * i / (verticalTicks - 1);
+        layout.labelWidth
+            = qMax(layout.labelWidth, metrics.horizontalAdvance(QString::number(value, 'f', 1)));
+    }
+    QFont titleFont = font;
+    titleFont.setBold(true);
+    layout.titleHeight = QFontMetrics(titleFont).height();
+    layout.plot
+        = QRect(QPoint(background.left() + 20 + layout.titleHeight + 6 + layout.labelWidth + 7,
+                    layout.legend.bottom() + 10),
+            QPoint(background.right() - 22, background.bottom() - 31));
+    return layout;
+}
+
+} // namespace zel
+
 // Draws the chart: legend, vertical axis with its title, grid and labels,
 // and the three traces over the visible samples. Takes its data from the
-// window; it keeps only a buffer for the points it maps to pixels.
+// window; it keeps only the layout it last painted and a buffer for the
+// points it maps to pixels.
 class ChartPlot : public QWidget
 {
 public:
@@ -37,8 +70,8 @@ public:
     // the plot area is painted again (and copied to the screen).
     void updateTraces()
     {
-        if (chart->shownHalfSpan() == paintedHalfSpan)
-            update(plotArea.adjusted(-2, -2, 2, 2));
+        if (painted && chart->shownHalfSpan() == painted->halfSpan)
+            update(painted->plot.adjusted(-2, -2, 2, 2));
         else
             update();
     }
@@ -48,55 +81,50 @@ protected:
 
 private:
     void drawLegend(QPainter &painter, const QRect &area);
+    void drawAxis(QPainter &painter, const zel::ChartLayout &layout);
+    void drawTraces(QPainter &painter, const zel::ChartLayout &layout);
 
     const ChartView *chart;
     QPolygonF polyline;
-    QRect plotArea;
-    int paintedHalfSpan = -1;
+    std::optional<zel::ChartLayout> painted;
 };
 
 void ChartPlot::paintEvent(QPaintEvent *)
 {
+    painted = zel::chartLayout(size(), font(), chart->shownHalfSpan());
+    const zel::ChartLayout &layout = *painted;
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRect background = rect().adjusted(9, 9, -9, -9);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
-    painter.drawRoundedRect(background, 5, 5);
-
-    const QRect legend(background.left() + 20, background.top() + 20, background.width() - 40, 43);
-    drawLegend(painter, legend);
-
-    const QFontMetrics metrics(font());
-    const int half = chart->shownHalfSpan();
-    int labelWidth = 0;
-    for (int i = 0; i < verticalTicks; ++i) {
-        const double value = -half + 2.0 * half * i / (verticalTicks - 1);
-        labelWidth = qMax(labelWidth, metrics.horizontalAdvance(QString::number(value, 'f', 1)));
-    }
-    QFont titleFont = font();
-    titleFont.setBold(true);
-    const int titleHeight = QFontMetrics(titleFont).height();
-    const QRect plot(
-        QPoint(background.left() + 20 + titleHeight + 6 + labelWidth + 7, legend.bottom() + 10),
-        QPoint(background.right() - 22, background.bottom() - 31));
-    plotArea = plot;
-    paintedHalfSpan = half;
-    if (plot.width() < 2 || plot.height() < 2)
+    painter.drawRoundedRect(layout.background, 5, 5);
+    drawLegend(painter, layout.legend);
+    if (layout.plot.width() < 2 || layout.plot.height() < 2)
         return;
+    drawAxis(painter, layout);
+    drawTraces(painter, layout);
+}
+
+void ChartPlot::drawAxis(QPainter &painter, const zel::ChartLayout &layout)
+{
+    const QRect &plot = layout.plot;
+    const int half = layout.halfSpan;
 
     // Axis title, turned to read upwards, centred beside the plot.
     painter.save();
+    QFont titleFont = font();
+    titleFont.setBold(true);
     painter.setFont(titleFont);
     painter.setPen(textColour);
-    painter.translate(background.left() + 20, plot.center().y());
+    painter.translate(layout.background.left() + 20, plot.center().y());
     painter.rotate(-90);
-    painter.drawText(QRect(-plot.height() / 2, 0, plot.height(), titleHeight), Qt::AlignCenter,
-        chart->axisTitle());
+    painter.drawText(QRect(-plot.height() / 2, 0, plot.height(), layout.titleHeight),
+        Qt::AlignCenter, chart->axisTitle());
     painter.restore();
 
     // Grid lines with their labels and ticks, top to bottom.
+    const int labelHeight = layout.labelHeight;
     painter.setRenderHint(QPainter::Antialiasing, false);
     for (int i = 0; i < verticalTicks; ++i) {
         const int y = plot.top() + plot.height() * i / (verticalTicks - 1);
@@ -106,15 +134,19 @@ void ChartPlot::paintEvent(QPaintEvent *)
         painter.setPen(lineColour);
         painter.drawLine(plot.left() - 5, y, plot.left(), y);
         painter.setPen(textColour);
-        painter.drawText(QRect(plot.left() - 7 - labelWidth, y - metrics.height() / 2, labelWidth,
-                             metrics.height()),
+        painter.drawText(QRect(plot.left() - 7 - layout.labelWidth, y - labelHeight / 2,
+                             layout.labelWidth, labelHeight),
             Qt::AlignRight | Qt::AlignVCenter, QString::number(value, 'f', 1));
     }
     painter.setPen(lineColour);
     painter.drawLine(plot.left(), plot.top(), plot.left(), plot.bottom());
+}
 
-    // The traces, from the point at the left edge to the newest sample at
-    // the right edge.
+// From the point at the left edge to the newest sample at the right edge.
+void ChartPlot::drawTraces(QPainter &painter, const zel::ChartLayout &layout)
+{
+    const QRect &plot = layout.plot;
+    const int half = layout.halfSpan;
     const zel::ChartTraces &traces = chart->shownTraces();
     const double xScale = plot.width() / (traces.visibleMax() - traces.visibleMin());
     const double yScale = half > 0 ? plot.height() / (2.0 * half) : 0;
@@ -129,8 +161,9 @@ void ChartPlot::paintEvent(QPaintEvent *)
                 = QPointF(plot.left() + (points[i].x() - traces.visibleMin()) * xScale,
                     plot.center().y() - points[i].y() * yScale);
         }
-        // Two hairlines a pixel apart look like the two-pixel trace, and a
-        // hairline is drawn by a much cheaper path than a wide pen.
+        // The same one-pixel line again, half a pixel to the right and 0.85
+        // of a pixel lower, reads as a trace about two pixels thick, and a
+        // one-pixel pen is drawn by a much cheaper path than a wide one.
         painter.setPen(QPen(traceColours[t], 1));
         painter.drawPolyline(polyline);
         polyline.translate(0.5, 0.85);

@@ -3,7 +3,9 @@
 #include "chartrange.h"
 #include "charttraces.h"
 
+#include <QFont>
 #include <QMainWindow>
+#include <QRect>
 #include <QStringList>
 #include <QTimer>
 
@@ -14,6 +16,27 @@ class ChartView;
 }
 
 class ChartPlot;
+
+namespace zel {
+
+// Where the parts of a chart go in its plot widget, worked out before any
+// drawing so the traces' area is known between repaints.
+struct ChartLayout
+{
+    QRect background; // the white panel inside the window's margin
+    QRect legend;
+    QRect plot; // the traces' area: half-span at the top edge, minus it at the bottom
+    int labelWidth; // the widest vertical-axis label
+    int labelHeight;
+    int titleHeight; // one line of the axis title, set sideways
+    int halfSpan;
+};
+
+// The layout of a plot widget of `size` whose labels use `font` (the axis
+// title the bold of it), showing the range -halfSpan..halfSpan.
+ChartLayout chartLayout(const QSize &size, const QFont &font, int halfSpan);
+
+} // namespace zel
 
 // One three-valued sensor quantity as three traces scrolling right to left,
 // the newest sample at the right edge. The horizontal axis counts samples,

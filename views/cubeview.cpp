@@ -25,14 +25,7 @@ constexpr int followIntervalMs = 40;
 } // namespace
 
 CubeView::CubeView(QWidget *parent)
-    : CubeView(
-        ShaderFiles { QStringLiteral(":/vshader.glsl"), QStringLiteral(":/fshader.glsl") }, parent)
-{
-}
-
-CubeView::CubeView(const ShaderFiles &shaders, QWidget *parent)
     : QOpenGLWidget(parent)
-    , shaderFiles(shaders)
 {
     initCubeResources();
 }
@@ -113,8 +106,10 @@ void CubeView::initShaders()
 {
     // Closing is queued: initializeGL runs in the middle of showing the
     // widget, and hiding it from there would leave the window half shown.
-    bool ok = program.addShaderFromSourceFile(QOpenGLShader::Vertex, shaderFiles.vertex);
-    ok = program.addShaderFromSourceFile(QOpenGLShader::Fragment, shaderFiles.fragment) && ok;
+    bool ok
+        = program.addShaderFromSourceFile(QOpenGLShader::Vertex, QStringLiteral(":/vshader.glsl"));
+    ok = program.addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/fshader.glsl"))
+        && ok;
     ok = program.link() && ok;
     ok = program.bind() && ok;
     if (!ok)

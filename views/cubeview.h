@@ -29,17 +29,6 @@ public slots:
     void receiveAngleAxis(float rad, float x, float y, float z);
 
 protected:
-    struct ShaderFiles
-    {
-        QString vertex;
-        QString fragment;
-    };
-    // Builds the view with other shader files, so that what happens when
-    // they do not compile or link can be shown.
-    CubeView(const ShaderFiles &shaders, QWidget *parent);
-
-    const QMatrix4x4 &projectionMatrix() const { return projection; }
-
     void timerEvent(QTimerEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -51,7 +40,6 @@ protected:
     void initTextures();
 
 private:
-    ShaderFiles shaderFiles;
     zel::AngleAxis angleAxis; // the orientation shown
     zel::AngleAxis received;
     bool paused = false;

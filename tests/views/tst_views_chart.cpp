@@ -7,28 +7,16 @@ class TestChart : public QObject
     Q_OBJECT
 
 private slots:
-    void showsTheLast500SamplesFedBetweenTwoRepaints_data();
     void showsTheLast500SamplesFedBetweenTwoRepaints();
+    void drawsEachTraceAtItsValueNewestAtTheRight();
 };
-
-void TestChart::showsTheLast500SamplesFedBetweenTwoRepaints_data()
-{
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("shown") << true;
-    // The main window keeps charts hidden until opened; they plot all the same.
-    QTest::newRow("hidden") << false;
-}
 
 void TestChart::showsTheLast500SamplesFedBetweenTwoRepaints()
 {
-    QFETCH(bool, shown);
+    // Hidden, as the main window keeps charts until opened: they plot all the same.
     ChartView view;
     view.setRangeLimits(-1000, 1000);
     QCOMPARE(view.shownHalfSpan(), 1000);
-    if (shown) {
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-    }
     // 1234 samples, k = 0..1233: the 999th makes 1000 points and drops 500.
     for (int k = 0; k < 1234; ++k)
         view.receiveData(k % 7, -(k % 5), -12.5f);
@@ -50,6 +38,54 @@ void TestChart::showsTheLast500SamplesFedBetweenTwoRepaints()
     }
     // Values -12.5..6 with their margins fit -15..15.
     QCOMPARE(view.shownHalfSpan(), 15);
+}
+
+void TestChart::drawsEachTraceAtItsValueNewestAtTheRight()
+{
+    ChartView view;
+    view.setRangeLimits(-1000, 1000);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // X at 5 and, for its newest 50 samples, -2.5; Y at -5; Z at 0. With
+    // their margins the extremes fit -10..10.
+    for (int k = 0; k < 600; ++k)
+        view.receiveData(k < 550 ? 5 : -2.5f, -5, 0);
+    QCOMPARE(view.shownHalfSpan(), 10);
+    QWidget *plotWidget = view.centralWidget();
+    const QImage picture = plotWidget->grab().toImage();
+    const QRect plot = zel::chartLayout(plotWidget->size(), plotWidget->font(), 10).plot;
+
+    // Of -10..10, 5 lies a quarter of the plot's height above zero.
+    const int zero = plot.center().y();
+    const int quarter = plot.height() / 4;
+    const struct
+    {
+        QRgb colour;
+        int column;
+        int row;
+    } expected[] = {
+        { 0x209fdf, plot.left() + 2, zero - quarter }, // X, older samples
+        { 0x209fdf, plot.right() - 2, zero + quarter / 2 }, // X, the newest 50
+        { 0x99ca53, plot.center().x(), zero + quarter }, // Y
+        { 0xf6a625, plot.center().x(), zero }, // Z
+    };
+    for (const auto &trace : expected) {
+        // The trace crosses the column where a pixel comes nearest its colour.
+        int row = -1;
+        int nearest = INT_MAX;
+        for (int y = plot.top(); y <= plot.bottom(); ++y) {
+            const QRgb pixel = picture.pixel(trace.column, y);
+            const int distance = qAbs(qRed(pixel) - qRed(trace.colour))
+                + qAbs(qGreen(pixel) - qGreen(trace.colour))
+                + qAbs(qBlue(pixel) - qBlue(trace.colour));
+            if (distance < nearest) {
+                nearest = distance;
+                row = y;
+            }
+        }
+        QVERIFY2(qAbs(row - trace.row) <= 1,
+            qPrintable(QString("%1 at row %2").arg(trace.colour, 0, 16).arg(row)));
+    }
 }
 
 QTEST_MAIN(TestChart)
