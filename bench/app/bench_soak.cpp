@@ -9,6 +9,7 @@
 // software OpenGL on two cores they take the whole GUI thread at this rate
 // (see docs/benchmarks.md).
 
+#include "benchsetup.h"
 #include "logcheck.h"
 #include "mainwindows.h"
 #include "procstats.h"
@@ -27,14 +28,12 @@
 int main(int argc, char *argv[])
 {
     constexpr int streamRateHz = 500;
-    // The per-reply diagnostics would swamp the figures.
-    qputenv("QT_LOGGING_RULES", "default.debug=false;default.info=false");
+    bench::quietDiagnostics();
     Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? qMax(1, QString(argv[1]).toInt()) : 20;
     const bool graphs = qEnvironmentVariable("ZEL_SOAK_GRAPHS") == QLatin1String("1");
-    if (qEnvironmentVariableIsEmpty("ZEL_SIM"))
-        qputenv("ZEL_SIM", (QCoreApplication::applicationDirPath() + "/zel-sim").toLocal8Bit());
+    bench::useSimulatorBesideProgram();
 
     QTemporaryDir dir;
     const QString record = dir.filePath(QStringLiteral("sent.bin"));

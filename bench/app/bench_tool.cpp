@@ -3,17 +3,14 @@
 // pseudo-terminal. Reports the CPU the tool takes with the graph windows
 // shut and with all of them open, how often the windows redraw, frames
 // received against frames sent (a backlog would show as a shortfall), the
-// resident memory over a long stream, and a firmware update's wall time
-// through the simulator against what the line itself allows.
+// resident memory over a long stream.
 //
 //   bench_tool [seconds per phase (15)] [seconds of long stream (600)]
 //
 // Prints figures, with one "RESULT name value" line for each headline
 // figure; never fails.
 
-#include "dfuprocedure.h"
-#include "dfuprotocol.h"
-#include "firmware.h"
+#include "benchsetup.h"
 #include "mainwindows.h"
 #include "procstats.h"
 #include "simprocess.h"
@@ -29,7 +26,6 @@
 #include <QMainWindow>
 #include <QOpenGLWidget>
 #include <QPushButton>
-#include <QSerialPort>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -41,7 +37,6 @@
 namespace {
 
 constexpr int streamRateHz = 500;
-constexpr double lineBytesPerSecond = 921600 / 10.0;
 
 QTextStream out(stdout);
 
@@ -213,91 +208,11 @@ void report(const char *title, const Phase &phase, bool graphs)
     out.flush();
 }
 
-class QuietSink : public zel::dfu::DfuProcedureSink
-{
-public:
-    void appendLog(const QString &text) override { lastLine = text; }
-    void clearLog() override { }
-    void setProgress(int value) override { bar = value; }
-    int progress() const override { return bar; }
-    void updateInterrupted() override { }
-    void fileOpenFailed(const QString &) override { }
-
-    QString lastLine;
-    int bar = 0;
-};
-
-// The update's pace as the line sets it: every byte of both directions at
-// 921600 baud, plus the quiet gap that ends each response.
-double wireModelSeconds(qint64 imageLength)
-{
-    const QVector<zel::dfu::ChunkPlan> chunks = zel::dfu::planChunks(imageLength);
-    const int ackLength = 20;
-    const int helloResponseLength = 88;
-    qint64 toModule = 8 + 12 + 20 + 12; // hello, descriptor, update command, reset
-    for (const zel::dfu::ChunkPlan &chunk : chunks)
-        toModule += chunk.length + 12;
-    const int exchanges = 4 + chunks.size();
-    const qint64 toHost = helloResponseLength + qint64(exchanges - 1) * ackLength;
-    return double(toModule + toHost) / lineBytesPerSecond
-        + exchanges * zel::dfu::responseQuietGapMs / 1000.0;
-}
-
-void benchFirmwareUpdate(const QString &folder)
-{
-    const QString path = folder + QStringLiteral("/largest.bin");
-    if (!writeFile(path, firmwareImage(int(zel::dfu::updateSize)))) {
-        out << "firmware update: cannot write the image\n";
-        return;
-    }
-    const double model = wireModelSeconds(zel::dfu::updateSize);
-    out << "firmware update of " << zel::dfu::updateSize
-        << " bytes through the simulator's update service at 921600 baud:\n"
-        << "  wire model " << QString::number(model, 'f', 3) << " s\n";
-    double best = 0;
-    double sum = 0;
-    int runs = 0;
-    for (int run = 1; run <= 3; ++run) {
-        SimProcess sim;
-        // Output off: a quiet line until the update's greeting.
-        if (!sim.start({ "--output", "off" })) {
-            out << "  the simulator did not start\n";
-            return;
-        }
-        QSerialPort port;
-        QuietSink sink;
-        QElapsedTimer wall;
-        wall.start();
-        const zel::dfu::DfuOutcome outcome
-            = zel::dfu::runFirmwareUpdate(port, sim.portPath(), path, sink);
-        const double seconds = wall.nsecsElapsed() / 1e9;
-        const bool installed = !sim.waitForEvent(QStringLiteral("dfu-installed"), 5000).isEmpty();
-        out << "  run " << run << ": " << QString::number(seconds, 'f', 3) << " s, "
-            << QString::number(seconds / model, 'f', 3) << " x the model, "
-            << (outcome == zel::dfu::DfuOutcome::Succeeded && installed
-                       ? QStringLiteral("installed")
-                       : QStringLiteral("did not succeed: ") + sink.lastLine)
-            << '\n';
-        if (outcome == zel::dfu::DfuOutcome::Succeeded) {
-            best = runs == 0 ? seconds : qMin(best, seconds);
-            sum += seconds;
-            ++runs;
-        }
-    }
-    out.flush();
-    if (runs > 0) {
-        result("dfu_wall_s", sum / runs, 3);
-        result("dfu_model_s", model, 3);
-        result("dfu_ratio", sum / runs / model, 3);
-    }
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // The per-chunk and per-reply diagnostics would swamp the figures.
-    qputenv("QT_LOGGING_RULES", "default.debug=false;default.info=false");
+    bench::quietDiagnostics();
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         out << "bench_tool: needs an X server (run it under xvfb-run)\n";
         return 0;
@@ -306,8 +221,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int phaseSeconds = argc > 1 ? qMax(2, QString(argv[1]).toInt()) : 15;
     const int longSeconds = qMax(phaseSeconds + 2, argc > 2 ? QString(argv[2]).toInt() : 600);
-    if (qEnvironmentVariableIsEmpty("ZEL_SIM"))
-        qputenv("ZEL_SIM", (QCoreApplication::applicationDirPath() + "/zel-sim").toLocal8Bit());
+    bench::useSimulatorBesideProgram();
 
     QTemporaryDir dir;
     // Windows an earlier run left open would start open in this one.
@@ -442,7 +356,5 @@ int main(int argc, char *argv[])
     result("memory_to_s", longSeconds, 0);
     result("resident_start_mb", procstats::megabytes(open.at(2).residentStart));
     result("resident_growth_mb", growth);
-
-    benchFirmwareUpdate(dir.path());
     return 0;
 }

@@ -1,16 +1,19 @@
 // How long a whole firmware update of the largest image takes through the
-// update service over a pseudo-terminal, next to what the line itself
-// allows: every byte of both directions at 921600 baud plus the quiet gap
-// that ends each exchange. Prints figures; never fails.
+// simulator's update service at 921600 baud, next to what the line itself
+// allows: every byte of both directions plus the quiet gap that ends each
+// response. Prints figures, with one "RESULT name value" line for each
+// headline figure; never fails.
+//
+//   bench_dfu [runs (3)]
 
-#include "ptyupdateserver.h"
-
+#include "benchsetup.h"
 #include "dfuprocedure.h"
 #include "dfuprotocol.h"
+#include "firmware.h"
+#include "simprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSerialPort>
 #include <QTemporaryDir>
 
@@ -18,6 +21,8 @@
 
 namespace {
 
+// The update window's part, left out: only the last log line is kept, as
+// it says why an update did not succeed.
 class QuietSink : public zel::dfu::DfuProcedureSink
 {
 public:
@@ -32,50 +37,76 @@ public:
     int bar = 0;
 };
 
-QByteArray image(int length)
+// The update's pace as the line sets it.
+struct WireModel
 {
-    QByteArray bytes(length, '\0');
-    quint32 state = 0x9E3779B9;
-    for (char &byte : bytes) {
-        state = state * 1664525u + 1013904223u;
-        byte = char(state >> 24);
+    qint64 toModule = 0;
+    qint64 toHost = 0;
+    int exchanges = 0;
+    double seconds = 0;
+};
+
+// Every message the procedure sends for `image` gets one answer: the
+// hello's, then an acknowledgement each.
+WireModel wireModel(const QByteArray &image)
+{
+    using namespace zel::dfu;
+    WireModel model;
+    model.toModule = wireMessage(helloBody()).size() + wireMessage(otaDescriptorBody()).size()
+        + wireMessage(updateCommandBody(quint32(image.size()), 0)).size()
+        + wireMessage(resetBody()).size();
+    const QVector<ChunkPlan> chunks = planChunks(image.size());
+    for (const ChunkPlan &chunk : chunks) {
+        model.toModule += wireMessage(
+            dataChunkBody(chunk.offset, image.constData() + chunk.offset, chunk.length))
+                              .size();
     }
-    return bytes;
+    model.exchanges = 4 + chunks.size();
+    model.toHost = helloResponseSize + qint64(model.exchanges - 1) * acknowledgementSize;
+    const double lineBytesPerSecond = baudRate / 10.0;
+    model.seconds = double(model.toModule + model.toHost) / lineBytesPerSecond
+        + model.exchanges * responseQuietGapMs / 1000.0;
+    return model;
+}
+
+void result(const char *name, double value)
+{
+    std::printf("RESULT %s %.3f\n", name, value);
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // The per-chunk debug lines would swamp the figures.
-    qputenv("QT_LOGGING_RULES", "default.debug=false");
+    bench::quietDiagnostics();
     QCoreApplication app(argc, argv);
-
-    const int runs = 3;
-    const qint64 lineBytesPerSecond = 921600 / 10;
-    const double quietGapSeconds = zel::dfu::responseQuietGapMs / 1000.0;
+    bench::useSimulatorBesideProgram();
+    const int runs = argc > 1 ? qMax(1, QString(argv[1]).toInt()) : 3;
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("largest.bin"));
-    QFile file(path);
-    if (!dir.isValid() || !file.open(QIODevice::WriteOnly)
-        || file.write(image(int(zel::dfu::updateSize))) != zel::dfu::updateSize) {
-        std::printf("bench_dfu: cannot write the test image: %s\n", qPrintable(file.errorString()));
+    const QByteArray image = firmwareImage(int(zel::dfu::updateSize));
+    if (!dir.isValid() || !writeFile(path, image)) {
+        std::printf("bench_dfu: cannot write the image in %s\n", qPrintable(dir.path()));
         return 0;
     }
-    file.close();
+    const WireModel model = wireModel(image);
+    std::printf("firmware update of %d bytes through the simulator's update service at "
+                "921600 baud, %d exchanges\n",
+        int(image.size()), model.exchanges);
+    std::printf("model: %lld bytes to the module, %lld to the host, at 92160 bytes per second, "
+                "+ %d ms per exchange = %.3f s\n",
+        model.toModule, model.toHost, zel::dfu::responseQuietGapMs, model.seconds);
+    std::printf("%-4s %10s %7s  %s\n", "run", "wall s", "ratio", "outcome");
 
-    const int exchanges = 4 + zel::dfu::planChunks(zel::dfu::updateSize).size();
-    std::printf("firmware update of %lld bytes over a pseudo-terminal at 921600 baud, "
-                "%d exchanges\n",
-        qint64(zel::dfu::updateSize), exchanges);
-    std::printf("%-4s %10s %10s %12s %12s %7s  %s\n", "run", "to module", "to host", "wall s",
-        "model s", "ratio", "outcome");
-
+    double sum = 0;
+    int succeeded = 0;
     for (int run = 1; run <= runs; ++run) {
-        PtyUpdateServer server;
-        if (!server.start()) {
-            std::printf("bench_dfu: no pseudo-terminal: %s\n", qPrintable(server.errorString()));
+        SimProcess sim;
+        // Output off: a quiet line until the update's hello.
+        if (!sim.start({ "--output", "off" })) {
+            std::printf("bench_dfu: the simulator did not start (ZEL_SIM=%s)\n",
+                qgetenv("ZEL_SIM").constData());
             return 0;
         }
         QSerialPort port;
@@ -83,20 +114,21 @@ int main(int argc, char *argv[])
         QElapsedTimer wall;
         wall.start();
         const zel::dfu::DfuOutcome outcome
-            = zel::dfu::runFirmwareUpdate(port, server.portPath(), path, sink);
-        const double wallSeconds = wall.nsecsElapsed() / 1e9;
-
-        const qint64 toModule = server.bytesReceived();
-        const qint64 toHost = server.bytesAnswered();
-        const double modelSeconds
-            = double(toModule + toHost) / lineBytesPerSecond + exchanges * quietGapSeconds;
-        std::printf("%-4d %10lld %10lld %12.3f %12.3f %7.3f  %s\n", run, toModule, toHost,
-            wallSeconds, modelSeconds, wallSeconds / modelSeconds,
-            outcome == zel::dfu::DfuOutcome::Succeeded
-                ? "succeeded"
-                : qPrintable(QStringLiteral("did not succeed: ") + sink.lastLine));
+            = zel::dfu::runFirmwareUpdate(port, sim.portPath(), path, sink);
+        const double seconds = wall.nsecsElapsed() / 1e9;
+        const bool installed = !sim.waitForEvent(QStringLiteral("dfu-installed"), 5000).isEmpty();
+        const bool whole = outcome == zel::dfu::DfuOutcome::Succeeded && installed;
+        std::printf("%-4d %10.3f %7.3f  %s\n", run, seconds, seconds / model.seconds,
+            whole ? "installed" : qPrintable(QStringLiteral("did not succeed: ") + sink.lastLine));
+        if (whole) {
+            sum += seconds;
+            ++succeeded;
+        }
     }
-    std::printf("model: bytes both ways / %lld bytes per second + %.0f ms per exchange\n",
-        lineBytesPerSecond, quietGapSeconds * 1000);
+    if (succeeded > 0) {
+        result("dfu_wall_s", sum / succeeded);
+        result("dfu_model_s", model.seconds);
+        result("dfu_ratio", sum / succeeded / model.seconds);
+    }
     return 0;
 }
