@@ -1,5 +1,6 @@
-// The configuration window's code tables in both directions: the module's
-// record selecting the boxes, and the boxes' selections written on Apply.
+// The configuration window around the record's codec: the module's record
+// selecting what the boxes can show, Apply sending what they show, and the
+// pause after each press.
 
 #include "datactrlview.h"
 
@@ -9,11 +10,13 @@
 
 namespace {
 
-QComboBox *box(DataCtrlView &view, int index)
+QStringList boxTexts(DataCtrlView &view)
 {
-    const char *const names[] = { "comboBox_ODR", "comboBox_axis", "comboBox_baud_rate",
-        "comboBox_data", "comboBox_ref_mag" };
-    return view.findChild<QComboBox *>(QLatin1String(names[index]));
+    QStringList texts;
+    for (const char *name : { "comboBox_ODR", "comboBox_axis", "comboBox_baud_rate",
+             "comboBox_data", "comboBox_ref_mag" })
+        texts << view.findChild<QComboBox *>(QLatin1String(name))->currentText();
+    return texts;
 }
 
 } // namespace
@@ -23,89 +26,22 @@ class TestConfigView : public QObject
     Q_OBJECT
 
 private slots:
-    void recordSelectsTheBoxes_data();
-    void recordSelectsTheBoxes();
-    void applyWritesTheSelections_data();
-    void applyWritesTheSelections();
+    void boxesShowTheRecordAndApplySendsWhatTheyShow();
     void buttonsPauseAfterAPress();
 };
 
-void TestConfigView::recordSelectsTheBoxes_data()
+void TestConfigView::boxesShowTheRecordAndApplySendsWhatTheyShow()
 {
-    QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<float>("magField");
-    // An empty text: the box keeps the choice it had.
-    QTest::addColumn<QStringList>("shown");
-
-    QTest::newRow("first codes, Taipei") << QByteArray::fromHex(
-        "010009000900") << 45.55f << QStringList { "25Hz", "AHRS", "115200", "Disabled", "Taipei" };
-    QTest::newRow("second codes, 47.9 is San Jose") << QByteArray::fromHex(
-        "020101010001") << 47.9f << QStringList { "50Hz", "IMU", "921600", "Enabled", "San Jose" };
-    QTest::newRow("100Hz, Dallas")
-        << QByteArray::fromHex("030001000000") << 48.53f
-        << QStringList { "100Hz", "AHRS", "115200", "Disabled", "Dallas" };
-    QTest::newRow("Shenzhen") << QByteArray::fromHex("010001000000") << 38.55f
-                              << QStringList { "25Hz", "AHRS", "115200", "Disabled", "Shenzhen" };
-    // 10 Hz, 38400 and codes past the tables are not offered; 45.7 lies 0.15 from Taipei.
-    QTest::newRow("unlisted codes, 45.7")
-        << QByteArray::fromHex("000201020002") << 45.7f << QStringList { "", "", "", "", "" };
-    QTest::newRow("500Hz, 45.6 is Taipei") << QByteArray::fromHex(
-        "040001000000") << 45.6f << QStringList { "", "AHRS", "115200", "Disabled", "Taipei" };
-}
-
-void TestConfigView::recordSelectsTheBoxes()
-{
-    QFETCH(QByteArray, record);
-    QFETCH(float, magField);
-    QFETCH(QStringList, shown);
-
-    // Each box starts on another item than the one the record should select.
     DataCtrlView view;
-    QStringList before;
-    for (int i = 0; i < 5; ++i) {
-        const int expected = box(view, i)->findText(shown[i]);
-        box(view, i)->setCurrentIndex(expected < 0 ? 1 : (expected + 1) % box(view, i)->count());
-        before << box(view, i)->currentText();
-    }
-    view.receiveDataCtrl(record, magField);
-    for (int i = 0; i < 5; ++i)
-        QCOMPARE(box(view, i)->currentText(), shown[i].isEmpty() ? before[i] : shown[i]);
-}
-
-void TestConfigView::applyWritesTheSelections_data()
-{
-    QTest::addColumn<QStringList>("selected");
-    QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<float>("magField");
-    QTest::addColumn<int>("hostRate");
-
-    QTest::newRow("25Hz AHRS 115200 Disabled Taipei")
-        << QStringList { "25Hz", "AHRS", "115200", "Disabled", "Taipei" }
-        << QByteArray::fromHex("010001000000") << 45.55f << 115200;
-    QTest::newRow("50Hz IMU 921600 Enabled San Jose")
-        << QStringList { "50Hz", "IMU", "921600", "Enabled", "San Jose" }
-        << QByteArray::fromHex("020101010001") << 47.89f << 921600;
-    QTest::newRow("100Hz Dallas") << QStringList { "100Hz", "AHRS", "115200", "Enabled", "Dallas" }
-                                  << QByteArray::fromHex("030001000001") << 48.53f << 115200;
-    QTest::newRow("Shanghai") << QStringList { "25Hz", "IMU", "921600", "Disabled", "Shanghai" }
-                              << QByteArray::fromHex("010101010000") << 48.97f << 921600;
-    QTest::newRow("Shenzhen") << QStringList { "50Hz", "AHRS", "115200", "Disabled", "Shenzhen" }
-                              << QByteArray::fromHex("020001000000") << 38.55f << 115200;
-}
-
-void TestConfigView::applyWritesTheSelections()
-{
-    QFETCH(QStringList, selected);
-    QFETCH(QByteArray, record);
-    QFETCH(float, magField);
-    QFETCH(int, hostRate);
-
-    // A record with every byte unlisted first: Apply writes what the boxes
-    // show, and the reserved bytes as 1 and 0 whatever the module reported.
-    DataCtrlView view;
-    view.receiveDataCtrl(QByteArray::fromHex("ffffffffffff"), 0);
-    for (int i = 0; i < 5; ++i)
-        box(view, i)->setCurrentText(selected[i]);
+    // Every box starts on its first item, the record selects others.
+    const QStringList shown { "50Hz", "IMU", "921600", "Enabled", "San Jose" };
+    view.receiveDataCtrl(QByteArray::fromHex("020101010001"), 47.9f);
+    QCOMPARE(boxTexts(view), shown);
+    // 10 Hz, 38400, codes past the tables and 45.7 are in no box's list: the
+    // boxes keep their choice, and the held record now differs from them in
+    // every field Apply writes.
+    view.receiveDataCtrl(QByteArray::fromHex("000201020002"), 45.7f);
+    QCOMPARE(boxTexts(view), shown);
     QVariantList emitted;
     connect(&view, &DataCtrlView::sendConfigDataCtrl, this,
         [&](const QByteArray &dataCtrl, float field) { emitted << dataCtrl << field; });
@@ -113,7 +49,7 @@ void TestConfigView::applyWritesTheSelections()
         [&](int rate, bool reopen) { emitted << rate << reopen; });
     view.findChild<QPushButton *>(QStringLiteral("pushButton_1"))->click();
     // The record goes first, at the old rate; the host follows after.
-    QCOMPARE(emitted, QVariantList({ record, magField, hostRate, false }));
+    QCOMPARE(emitted, QVariantList({ QByteArray::fromHex("020101010001"), 47.89f, 921600, false }));
 }
 
 void TestConfigView::buttonsPauseAfterAPress()
