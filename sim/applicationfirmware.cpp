@@ -430,7 +430,10 @@ qint64 ApplicationFirmware::sample(qint64 sampleUs)
 
 QByteArray ApplicationFirmware::nextReplayFrame(qint64 sampleUs)
 {
-    SensorSample s = m_options.replay.at(m_replayRow).sample;
+    const ReplayRow &row = m_options.replay.at(m_replayRow);
+    if (row.segmentLine > 0)
+        event(QStringLiteral("replay-segment %1").arg(row.segmentLine));
+    SensorSample s = row.sample;
     s.qualityStatus = qualityAt(sampleUs);
     if (++m_replayRow == m_options.replay.size()) {
         m_replayRow = 0;

@@ -19,8 +19,9 @@
 // server drives it in real time, tests drive it with a simulated clock.
 //
 // Instead of its simulated motion it can replay a data log, one sensor frame
-// per row, no row skipped: a row the line cannot take yet waits. At the end
-// it switches its output off ("replay-end") or, looping, starts again.
+// per row, no row skipped: a row the line cannot take yet waits. A row where
+// the log's time goes back is told ("replay-segment LINE"). At the end it
+// switches its output off ("replay-end") or, looping, starts again.
 
 #include "frames.h"
 #include "replay.h"

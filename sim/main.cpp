@@ -110,13 +110,13 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
 
     SimOptions options;
-    QString error;
-    switch (parseSimOptions(app.arguments().mid(1), &options, &error)) {
+    QString error, help;
+    switch (parseSimOptions(app.arguments().mid(1), &options, &error, &help)) {
     case ParseResult::Help:
-        writeAll(STDOUT_FILENO, usageText().toLocal8Bit());
+        writeAll(STDOUT_FILENO, help.toLocal8Bit());
         return 0;
     case ParseResult::Error:
-        writeAll(STDERR_FILENO, ("zel-sim: " + error + '\n' + usageText()).toLocal8Bit());
+        writeAll(STDERR_FILENO, ("zel-sim: " + error + '\n' + help).toLocal8Bit());
         return 2;
     case ParseResult::Run:
         break;
@@ -137,7 +137,7 @@ int main(int argc, char *argv[])
     for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
         sigaction(signalNumber, &action, nullptr);
 
-    PtyServer server(options);
+    PtyServer server(options.module, options.update, options.server);
     if (!server.start(&error)) {
         writeAll(STDERR_FILENO, ("zel-sim: " + error + '\n').toLocal8Bit());
         return 1;

@@ -74,10 +74,11 @@ QString systemError(const char *what)
 
 } // namespace
 
-PtyServer::PtyServer(const SimOptions &options, QObject *parent)
+PtyServer::PtyServer(const ModuleOptions &module, const UpdateOptions &update,
+    const PtyServerOptions &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
-    , m_module(options.module, options.update)
+    , m_module(module, update)
 {
     m_tick.setTimerType(Qt::PreciseTimer);
     m_tick.setInterval(tickMs);

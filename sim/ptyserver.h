@@ -1,6 +1,5 @@
 #pragma once
 
-#include "simoptions.h"
 #include "simulatedmodule.h"
 
 #include <QElapsedTimer>
@@ -13,6 +12,18 @@ class QSocketNotifier;
 
 namespace zel::sim {
 
+// What the server does around the module: the port's link and faults, the
+// files it writes, and when it stops.
+struct PtyServerOptions
+{
+    QString linkPath; // a symlink kept pointing at the port; empty: none
+    QString recordPath; // where every sensor frame sent is appended
+    QString dfuImagePath; // where each installed image is written
+    double hangupAfterSeconds = -1; // negative: never
+    double reappearAfterSeconds = -1; // negative: the port stays away
+    double exitAfterSeconds = -1; // negative: run until told to stop
+};
+
 // Puts the simulated module behind a pseudo-terminal in real time. The host
 // opens the slave end as if it were the USB-to-UART bridge; the server feeds
 // the master end's input to the module, writes the module's paced output
@@ -22,7 +33,8 @@ class PtyServer : public QObject
 {
     Q_OBJECT
 public:
-    explicit PtyServer(const SimOptions &options, QObject *parent = nullptr);
+    PtyServer(const ModuleOptions &module, const UpdateOptions &update,
+        const PtyServerOptions &options, QObject *parent = nullptr);
     ~PtyServer() override;
 
     // Opens the port, the link and the record file, and starts the clock.
@@ -55,7 +67,7 @@ private:
     void hangUp();
     void reappear();
 
-    SimOptions m_options;
+    PtyServerOptions m_options;
     SimulatedModule m_module;
     int m_imagesSaved = 0;
     QElapsedTimer m_clock;

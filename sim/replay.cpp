@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -11,7 +12,7 @@ namespace zel::sim {
 namespace {
 
 constexpr int logColumns = 17;
-// The module's default output rate paces a lone row that loops.
+// The module's default output rate paces rows with no spacing to go by.
 constexpr qint64 loneRowDelayUs = 20000;
 
 qint64 delayUs(double seconds)
@@ -19,15 +20,22 @@ qint64 delayUs(double seconds)
     return std::llround(std::min(seconds, 3600.0) * 1e6);
 }
 
-// The float the tool wrote as `text`. The nearest float rounds back to the
-// same text, but for one case: a negative value that rounds to zero is
-// written "-0.000000" while -0.0 itself is written "0.000000".
-float valueOf(const QByteArray &text, bool *ok)
+// The float the tool wrote as `text` in column `column` (from 0). The text
+// is read straight to the nearest float: by way of a double it is rounded
+// twice, and the shortest text of a float does not always survive that
+// ("7.038531e-26" lands one float off). The nearest float rounds back to
+// the same text, but for one case: a negative sensor value that rounds to
+// zero is written "-0.000000" while -0.0 itself is written "0.000000". The
+// timestamp is written as its shortest text, which for -0.0 is "-0".
+bool readValue(const QByteArray &text, int column, float *value)
 {
-    const float value = text.toFloat(ok);
-    if (value == 0 && text.startsWith('-'))
-        return -std::numeric_limits<float>::denorm_min();
-    return value;
+    const char *end = text.constData() + text.size();
+    const auto [stop, status] = std::from_chars(text.constData(), end, *value);
+    if (status != std::errc() || stop != end)
+        return false;
+    if (column > 0 && *value == 0 && text.startsWith('-'))
+        *value = -std::numeric_limits<float>::denorm_min();
+    return true;
 }
 
 // The rotation of quaternion (w, x, y, z) as the module reports it beside.
@@ -62,6 +70,8 @@ bool loadReplay(const QString &path, double rateHz, QVector<ReplayRow> *rows, QS
            "Quat_W,Quat_X,Quat_Y,Quat_Z,EulerAngle_X,EulerAngle_Y,EulerAngle_Z")
         return fail(QStringLiteral("not the header of a data log"));
     QVector<ReplayRow> parsed;
+    double spacingSum = 0; // seconds, over the rows that follow one of their segment
+    int spacings = 0;
     for (line = 2; !file.atEnd(); ++line) {
         const QList<QByteArray> fields = file.readLine().trimmed().split(',');
         if (fields.size() != logColumns)
@@ -69,12 +79,11 @@ bool loadReplay(const QString &path, double rateHz, QVector<ReplayRow> *rows, QS
                 QStringLiteral("%1 fields instead of %2").arg(fields.size()).arg(logColumns));
         float values[logColumns];
         for (int i = 0; i < logColumns; ++i) {
-            bool ok = false;
-            values[i] = valueOf(fields[i], &ok);
-            if (!ok || (i == 0 && !std::isfinite(values[0])))
+            const QByteArray field = fields[i].trimmed();
+            if (!readValue(field, i, &values[i]) || (i == 0 && !std::isfinite(values[0])))
                 return fail(QStringLiteral("field %1 '%2' is not a number")
                                 .arg(i + 1)
-                                .arg(QString::fromLatin1(fields[i])));
+                                .arg(QString::fromLatin1(field)));
         }
         ReplayRow row { SensorSample(), 0 };
         SensorSample &s = row.sample;
@@ -87,21 +96,24 @@ bool loadReplay(const QString &path, double rateHz, QVector<ReplayRow> *rows, QS
         setAngleAxis(s);
         if (!parsed.isEmpty()) {
             const float previous = parsed.last().sample.timestamp;
-            if (s.timestamp < previous)
-                return fail(QStringLiteral("timestamp %1 is earlier than %2")
-                                .arg(QString::fromLatin1(fields[0]))
-                                .arg(double(previous), 0, 'g', 6));
-            row.delayUs = delayUs(double(s.timestamp) - double(previous));
+            if (s.timestamp < previous) {
+                row.segmentLine = line;
+            } else {
+                const double spacing = double(s.timestamp) - double(previous);
+                row.delayUs = delayUs(spacing);
+                spacingSum += spacing;
+                ++spacings;
+            }
         }
         parsed.append(row);
     }
     if (parsed.isEmpty())
         return fail(QStringLiteral("no rows to replay"));
-    const int last = parsed.size() - 1;
-    parsed[0].delayUs = last > 0
-        ? delayUs(
-            (double(parsed[last].sample.timestamp) - double(parsed[0].sample.timestamp)) / last)
-        : loneRowDelayUs;
+    parsed[0].delayUs = spacings > 0 ? delayUs(spacingSum / spacings) : loneRowDelayUs;
+    for (int i = 1; i < parsed.size(); ++i) {
+        if (parsed[i].segmentLine > 0)
+            parsed[i].delayUs = parsed[i - 1].delayUs;
+    }
     if (rateHz > 0) {
         for (ReplayRow &row : parsed)
             row.delayUs = delayUs(1 / rateHz);

@@ -71,11 +71,11 @@ bool setHello(UpdateFaults &faults, UpdateFaults::Hello hello)
     return true;
 }
 
-// One option of the command line, with its line of the usage text and what
-// it sets.
+// One option of the command line, with its line of the help and what it
+// sets.
 struct OptionRow
 {
-    const char *name; // without its dashes; null for a heading of the usage text
+    const char *name; // without its dashes
     const char *valueName; // null for an option that takes no value
     const char *description;
     // Takes the value (empty for an option without one) into the options;
@@ -124,13 +124,13 @@ const OptionRow optionTable[] = {
     { "garbage-bytes", "M", "bytes per garbage burst (37)",
         [](auto &v, auto &o) { return parseInt(v, 0, 1 << 20, &o.module.garbageBytes); } },
     { "hangup-after", "SEC", "close the pseudo-terminal after SEC s",
-        [](auto &v, auto &o) { return parseSeconds(v, false, &o.hangupAfterSeconds); } },
+        [](auto &v, auto &o) { return parseSeconds(v, false, &o.server.hangupAfterSeconds); } },
     { "link", "PATH", "keep a symlink PATH to the port and print PATH",
-        [](auto &v, auto &o) { return parsePath(v, &o.linkPath); } },
+        [](auto &v, auto &o) { return parsePath(v, &o.server.linkPath); } },
     { "reappear-after", "SEC", "after a hang-up, open a new port SEC s later",
-        [](auto &v, auto &o) { return parseSeconds(v, false, &o.reappearAfterSeconds); } },
+        [](auto &v, auto &o) { return parseSeconds(v, false, &o.server.reappearAfterSeconds); } },
     { "record", "FILE", "append every sensor frame sent to FILE",
-        [](auto &v, auto &o) { return parsePath(v, &o.recordPath); } },
+        [](auto &v, auto &o) { return parsePath(v, &o.server.recordPath); } },
     { "replay", "FILE.csv", "send a data log the tool recorded, then stop output",
         [](auto &v, auto &o) { return parsePath(v, &o.replayPath); } },
     { "replay-rate", "HZ", "replay HZ rows a second (as timestamped)",
@@ -142,19 +142,15 @@ const OptionRow optionTable[] = {
     { "loop", nullptr, "replay the log over and over",
         [](auto &, auto &o) { return set(&o.module.replayLoop); } },
     { "exit-after", "SEC", "exit after SEC s",
-        [](auto &v, auto &o) { return parseSeconds(v, false, &o.exitAfterSeconds); } },
+        [](auto &v, auto &o) { return parseSeconds(v, false, &o.server.exitAfterSeconds); } },
     { "seed", "N", "seed for noise and garbage (1)",
         [](auto &v, auto &o) {
             bool ok = false;
             o.module.seed = v.toULongLong(&ok);
             return ok;
         } },
-    { nullptr, nullptr,
-        "Firmware update: the update hello at 921600 baud switches to the update service\n"
-        "until its reset restarts the application firmware.",
-        nullptr },
     { "dfu-image", "FILE", "write each image an update installs to FILE",
-        [](auto &v, auto &o) { return parsePath(v, &o.dfuImagePath); } },
+        [](auto &v, auto &o) { return parsePath(v, &o.server.dfuImagePath); } },
     { "dfu-next-version", "X.Y.Z", "version an update installs (next minor version)",
         [](auto &v, auto &o) {
             return set(&o.update.hasNextFirmware) && parseFirmware(v, &o.update.nextFirmware);
@@ -185,84 +181,53 @@ const OptionRow optionTable[] = {
         [](auto &, auto &o) { return set(&o.update.faults.splitAnswers); } },
 };
 
-// The option an argument names ("--baud" or "--baud=N"), if any.
-const OptionRow *optionRowFor(const QString &argument)
+const OptionRow *optionRowNamed(const QString &name)
 {
-    const QString name = argument.section(QLatin1Char('='), 0, 0);
     for (const OptionRow &row : optionTable) {
-        if (row.name && name == QLatin1String("--") + QLatin1String(row.name))
+        if (name == QLatin1String(row.name))
             return &row;
     }
     return nullptr;
 }
 
-// The first argument that names no option, lacks its value or has one it
-// should not, worded as the simulator always has; empty when there is none
-// before a request for help.
-QString firstSyntaxError(const QStringList &arguments)
-{
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        const QString name = argument.section(QLatin1Char('='), 0, 0);
-        if (argument == QLatin1String("-h") || name == QLatin1String("--help"))
-            return QString();
-        const OptionRow *row = optionRowFor(argument);
-        if (!row)
-            return QStringLiteral("unknown argument '%1'").arg(argument);
-        const bool inlineValue = argument.size() > name.size();
-        if (!row->valueName && inlineValue)
-            return QStringLiteral("%1 takes no value").arg(name);
-        if (row->valueName && !inlineValue && ++i == arguments.size())
-            return QStringLiteral("%1 needs a value").arg(name);
-    }
-    return QString();
-}
-
 } // namespace
 
-QString usageText()
+ParseResult parseSimOptions(
+    const QStringList &arguments, SimOptions *options, QString *error, QString *help)
 {
-    QString text = QStringLiteral(
-        "usage: zel-sim [options]\n"
-        "Simulates the sensor module on a pseudo-terminal; prints the port path first.\n");
-    for (const OptionRow &row : optionTable) {
-        if (row.name) {
-            QString synopsis = QStringLiteral("  --") + QLatin1String(row.name);
-            if (row.valueName)
-                synopsis += QLatin1Char(' ') + QLatin1String(row.valueName);
-            text += synopsis.leftJustified(28);
-        }
-        text += QLatin1String(row.description) + QLatin1Char('\n');
-    }
-    return text + QStringLiteral("Standard input: ble | silence SEC | garbage N | hangup | quit\n");
-}
-
-ParseResult parseSimOptions(const QStringList &arguments, SimOptions *options, QString *error)
-{
-    *error = firstSyntaxError(arguments);
-    if (!error->isEmpty())
-        return ParseResult::Error;
-
     QCommandLineParser parser;
-    parser.addOption(
-        QCommandLineOption(QStringList { QStringLiteral("h"), QStringLiteral("help") }));
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulates the sensor module on a pseudo-terminal; prints the port path first.\n"
+        "Standard input: ble | silence SEC | garbage N | hangup | quit\n"
+        "Firmware update: the update hello at 921600 baud switches to the update service\n"
+        "until its reset restarts the application firmware."));
+    parser.addHelpOption();
     for (const OptionRow &row : optionTable) {
-        if (row.name)
-            parser.addOption(QCommandLineOption(QLatin1String(row.name), QString(),
-                QLatin1String(row.valueName ? row.valueName : "")));
+        parser.addOption(QCommandLineOption(QLatin1String(row.name), QLatin1String(row.description),
+            QLatin1String(row.valueName ? row.valueName : "")));
     }
-    // Up to any request for help, the arguments are known to be well formed;
-    // what follows such a request does not matter.
-    parser.parse(QStringList(QStringLiteral("zel-sim")) + arguments);
+    const bool wellFormed = parser.parse(QStringList(QStringLiteral("zel-sim")) + arguments);
+    *help = parser.helpText();
 
+    // Only the help options are not in the table.
+    for (const QString &name : parser.optionNames()) {
+        if (!optionRowNamed(name))
+            return ParseResult::Help;
+    }
+    if (!wellFormed) {
+        *error = parser.errorText();
+        return ParseResult::Error;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unknown argument '%1'").arg(parser.positionalArguments().first());
+        return ParseResult::Error;
+    }
     // Each occurrence in the order given, so that the first invalid value is
     // the one reported and a repeated option keeps its last value.
     SimOptions parsed;
     QHash<QString, int> occurrences;
     for (const QString &name : parser.optionNames()) {
-        if (name == QLatin1String("h") || name == QLatin1String("help"))
-            return ParseResult::Help;
-        const OptionRow &row = *optionRowFor(QStringLiteral("--") + name);
+        const OptionRow &row = *optionRowNamed(name);
         const QString value = parser.values(name).value(occurrences[name]++);
         if (row.apply(value, parsed))
             continue;
