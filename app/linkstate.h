@@ -63,32 +63,43 @@ enum class Usable { Always, WhileConnected, WhileConnectedOrPaused, WhileConnect
 
 struct Rule
 {
+    LinkAction action;
     Shown shown;
     Usable usable;
 };
 
-// Indexed by LinkAction. A pause outlives a dropped link, so its action
-// stays usable to end it.
+// In LinkAction order. A pause outlives a dropped link, so its action stays
+// usable to end it.
 constexpr std::array<Rule, linkActionCount> rules { {
-    { Shown::WhileDisconnected, Usable::Always }, // Connect
-    { Shown::WhileLinked, Usable::Always }, // Disconnect
-    { Shown::Always, Usable::WhileConnected }, // Reset
-    { Shown::Always, Usable::WhileConnected }, // Reboot
-    { Shown::Always, Usable::WhileConnected }, // View3D
-    { Shown::Always, Usable::WhileConnected }, // Acc
-    { Shown::Always, Usable::WhileConnected }, // Mag
-    { Shown::Always, Usable::WhileConnected }, // Gyr
-    { Shown::Always, Usable::WhileConnected }, // Eul
-    { Shown::Always, Usable::WhileConnected }, // AllGraphs
-    { Shown::Always, Usable::WhileConnectedOrPaused }, // Pause
-    { Shown::WhileNotRecording, Usable::WhileConnected }, // StartSaveLog
-    { Shown::WhileRecording, Usable::Always }, // StopSaveLog
-    { Shown::Always, Usable::Always }, // Dfu
-    { Shown::Always, Usable::WhileConnected }, // Config
-    { Shown::Always, Usable::WhileConnected }, // Identify
-    { Shown::Always, Usable::WhileConnectedInFusionMode }, // MagCalibration
-    { Shown::Always, Usable::Always }, // Version
+    { LinkAction::Connect, Shown::WhileDisconnected, Usable::Always },
+    { LinkAction::Disconnect, Shown::WhileLinked, Usable::Always },
+    { LinkAction::Reset, Shown::Always, Usable::WhileConnected },
+    { LinkAction::Reboot, Shown::Always, Usable::WhileConnected },
+    { LinkAction::View3D, Shown::Always, Usable::WhileConnected },
+    { LinkAction::Acc, Shown::Always, Usable::WhileConnected },
+    { LinkAction::Mag, Shown::Always, Usable::WhileConnected },
+    { LinkAction::Gyr, Shown::Always, Usable::WhileConnected },
+    { LinkAction::Eul, Shown::Always, Usable::WhileConnected },
+    { LinkAction::AllGraphs, Shown::Always, Usable::WhileConnected },
+    { LinkAction::Pause, Shown::Always, Usable::WhileConnectedOrPaused },
+    { LinkAction::StartSaveLog, Shown::WhileNotRecording, Usable::WhileConnected },
+    { LinkAction::StopSaveLog, Shown::WhileRecording, Usable::Always },
+    { LinkAction::Dfu, Shown::Always, Usable::Always },
+    { LinkAction::Config, Shown::Always, Usable::WhileConnected },
+    { LinkAction::Identify, Shown::Always, Usable::WhileConnected },
+    { LinkAction::MagCalibration, Shown::Always, Usable::WhileConnectedInFusionMode },
+    { LinkAction::Version, Shown::Always, Usable::Always },
 } };
+
+constexpr bool rulesInActionOrder()
+{
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        if (rules[i].action != LinkAction(i))
+            return false;
+    }
+    return true;
+}
+static_assert(rulesInActionOrder(), "one rule per action, in LinkAction order");
 
 } // namespace linkstate_detail
 
