@@ -1,17 +1,12 @@
 #include "connectionview.h"
 
 #include "portlist.h"
+#include "remembered.h"
 #include "task.h"
 #include "ui_connectionview.h"
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QSettings>
-
-namespace {
-const QString lastPortKey = QStringLiteral("connection/port");
-const QString lastBaudRateKey = QStringLiteral("connection/baudRate");
-} // namespace
 
 ConnectionView::ConnectionView(QWidget *parent, Task *task)
     : QMainWindow(parent)
@@ -23,7 +18,7 @@ ConnectionView::ConnectionView(QWidget *parent, Task *task)
     baudBox = findChild<QComboBox *>(QStringLiteral("comboBox_2"));
     baudRates << QStringLiteral("115200") << QStringLiteral("921600");
     baudBox->addItems(baudRates);
-    baudBox->setCurrentText(QSettings().value(lastBaudRateKey).toString());
+    baudBox->setCurrentText(remembered::baudRate());
     searchButton = findChild<QPushButton *>(QStringLiteral("pushButton"));
     connectButton = findChild<QPushButton *>(QStringLiteral("pushButton_2"));
     reloadAction();
@@ -41,8 +36,7 @@ ConnectionView::~ConnectionView()
 
 void ConnectionView::reloadAction()
 {
-    const PortChoice choice
-        = choosePort(listSerialPorts(), QSettings().value(lastPortKey).toString());
+    const PortChoice choice = choosePort(listSerialPorts(), remembered::portName());
     portBox->clear();
     portBox->addItems(choice.entries);
     portBox->setCurrentIndex(choice.preselected);
@@ -52,9 +46,7 @@ void ConnectionView::proxyConnect()
 {
     const int baudRate = baudBox->currentText().toInt();
     const QString portName = portNameFromEntry(portBox->currentText());
-    QSettings settings;
-    settings.setValue(lastPortKey, portName);
-    settings.setValue(lastBaudRateKey, baudRate);
+    remembered::setConnection(portName, baudRate);
     emit serialInit(portName, baudRate, true);
     hide();
 }

@@ -1,11 +1,13 @@
 #include "mainwindows.h"
 
-#include "chartview.h"
 #include "connectionview.h"
-#include "cubeview.h"
+#include "consolefeed.h"
 #include "datactrlview.h"
 #include "dfuview.h"
+#include "graphwindows.h"
 #include "handover.h"
+#include "notices.h"
+#include "remembered.h"
 #include "sampletext.h"
 #include "statusline.h"
 #include "task.h"
@@ -25,66 +27,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QSettings>
 #include <QStatusBar>
 #include <QSurfaceFormat>
 #include <QThread>
-#include <QTimer>
-
-#include <algorithm>
 
 namespace {
 
-// One main window exists; its firmware version and calibration progress
-// live beside it.
+// One main window exists; its firmware version lives beside it.
 QString firmwareVersion = notConnectedText;
-bool magCalibrating = false;
-int goodQualityCount = 0;
 
-constexpr int consoleBlockLimit = 1000;
-constexpr int consoleAppendIntervalMs = 33;
-constexpr int noticeHideMs = 3000;
-constexpr int identifyNoticeHideMs = 60000;
-
-const QString geometryKey = QStringLiteral("window/geometry");
-const QString openGraphsKey = QStringLiteral("window/openGraphs");
-const QString logFolderKey = QStringLiteral("log/folder");
-
-void bringToFront(QWidget *window)
-{
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-void toggleWindow(QWidget *window)
-{
-    if (window->isVisible())
-        window->hide();
-    else
-        bringToFront(window);
-}
-
-QMessageBox *newNotice(QMessageBox::Icon icon, const QString &title, const QString &text)
-{
-    auto *box = new QMessageBox;
-    box->setWindowTitle(title);
-    box->setText(text);
-    box->setIcon(icon);
-    return box;
-}
-
-// Shows a notice and closes it once `ms` have passed. Showing it again
-// drops the earlier timer, so that one cannot cut the new showing short.
-void showForAWhile(QMessageBox *box, int ms)
-{
-    delete box->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
-    auto *timer = new QTimer(box);
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, box, &QWidget::close);
-    timer->start(ms);
-    box->show();
-}
+constexpr int consoleLineLimit = 1000;
 
 } // namespace
 
@@ -110,15 +62,9 @@ MainView::MainView(QWidget *parent)
 {
     ui->setupUi(this);
     plainTextEdit = findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
-    plainTextEdit->setMaximumBlockCount(consoleBlockLimit);
+    consoleFeed = new ConsoleFeed(plainTextEdit, consoleLineLimit);
     plainTextEdit->installEventFilter(this);
     statusLine = new StatusLine(statusBar());
-    // The console takes the lines of a burst of polls in one append: one per
-    // poll would redo its layout 200 times a second.
-    consoleTimer = new QTimer(this);
-    consoleTimer->setSingleShot(true);
-    consoleTimer->setInterval(consoleAppendIntervalMs);
-    connect(consoleTimer, &QTimer::timeout, this, &MainView::appendPendingConsoleLines);
 
     createActions();
     createMenus();
@@ -135,9 +81,7 @@ MainView::MainView(QWidget *parent)
     dataCtrlView->hide();
     dfuView = new DfuView(this);
     dfuView->hide();
-    createCharts();
-    cubeView = new CubeView;
-    cubeView->setFormat(format);
+    graphs = new GraphWindows(format);
 
     connectSignals();
     connectionView->show();
@@ -152,48 +96,35 @@ MainView::~MainView()
     stopWorker();
     delete worker;
     delete workerThread;
-    for (ChartView *chart : charts)
-        delete chart;
-    delete cubeView;
-    delete lowQualityBox;
-    delete magCalibrationBox;
-    delete magCalibrationSuccessBox;
+    delete graphs;
+    delete notices;
     delete ui;
 }
 
 void MainView::createActions()
 {
-    actionConnect = new QAction(tr("&Connect"), this);
+    actionConnect = newLinkAction(LinkAction::Connect, tr("&Connect"));
     connect(actionConnect, &QAction::triggered, this, &MainView::showConeection);
-
-    actionDisconnect = new QAction(tr("&Disconnect"), this);
+    actionDisconnect = newLinkAction(LinkAction::Disconnect, tr("&Disconnect"));
     connect(actionDisconnect, &QAction::triggered, this, &MainView::disconnection);
-
-    actionReset = new QAction(tr("&Reset to Default"), this);
+    actionReset = newLinkAction(LinkAction::Reset, tr("&Reset to Default"));
     connect(actionReset, &QAction::triggered, this, &MainView::resetDevice);
-
-    actionReboot = new QAction(tr("&Reboot the Device"), this);
+    actionReboot = newLinkAction(LinkAction::Reboot, tr("&Reboot the Device"));
     connect(actionReboot, &QAction::triggered, this, &MainView::rebootDevice);
-
-    action3DView = new QAction(tr("&3D View"), this);
+    action3DView = newLinkAction(LinkAction::View3D, tr("&3D View"));
     connect(action3DView, &QAction::triggered, this, &MainView::showCubeView);
-
-    actionAcc = new QAction(tr("&Accelerometer"), this);
+    actionAcc = newLinkAction(LinkAction::Acc, tr("&Accelerometer"));
     connect(actionAcc, &QAction::triggered, this, &MainView::showAccChart);
-
-    actionMag = new QAction(tr("&Magnetometer"), this);
+    actionMag = newLinkAction(LinkAction::Mag, tr("&Magnetometer"));
     connect(actionMag, &QAction::triggered, this, &MainView::showMagChart);
-
-    actionGyr = new QAction(tr("&Gyroscope"), this);
+    actionGyr = newLinkAction(LinkAction::Gyr, tr("&Gyroscope"));
     connect(actionGyr, &QAction::triggered, this, &MainView::showGyrChart);
-
-    actionEul = new QAction(tr("&Euler Angle"), this);
+    actionEul = newLinkAction(LinkAction::Eul, tr("&Euler Angle"));
     connect(actionEul, &QAction::triggered, this, &MainView::showEulChart);
-
-    actionAllGraphs = new QAction(tr("&Open/Close All Graphs"), this);
+    actionAllGraphs = newLinkAction(LinkAction::AllGraphs, tr("&Open/Close All Graphs"));
     connect(actionAllGraphs, &QAction::triggered, this, &MainView::showAllGraph);
 
-    actionPause = new QAction(tr("Pause Live View"), this);
+    actionPause = newLinkAction(LinkAction::Pause, tr("Pause Live View"));
     actionPause->setCheckable(true);
     actionPause->setShortcut(Qt::Key_Space);
     connect(actionPause, &QAction::toggled, this, &MainView::pauseLiveView);
@@ -202,30 +133,29 @@ void MainView::createActions()
     statusBar()->addPermanentWidget(pausedLabel);
     pausedLabel->hide();
 
-    actionStartSaveLog = new QAction(tr("&Start Saving Log"), this);
+    actionStartSaveLog = newLinkAction(LinkAction::StartSaveLog, tr("&Start Saving Log"));
     connect(actionStartSaveLog, &QAction::triggered, this, &MainView::saveLog);
-
-    actionStopSaveLog = new QAction(tr("&Stop Saving Log"), this);
+    actionStopSaveLog = newLinkAction(LinkAction::StopSaveLog, tr("&Stop Saving Log"));
     connect(actionStopSaveLog, &QAction::triggered, this, &MainView::stopSaveLog);
-
-    actionDfu = new QAction(tr("&Device Firmware Update"), this);
+    actionDfu = newLinkAction(LinkAction::Dfu, tr("&Device Firmware Update"));
     connect(actionDfu, &QAction::triggered, this, &MainView::showDfu);
-
-    actionConfig = new QAction(tr("Device Config"), this);
+    actionConfig = newLinkAction(LinkAction::Config, tr("Device Config"));
     connect(actionConfig, &QAction::triggered, this, &MainView::showConfig);
-
-    actionIdentify = new QAction(tr("Identify The Device"), this);
+    actionIdentify = newLinkAction(LinkAction::Identify, tr("Identify The Device"));
     connect(actionIdentify, &QAction::triggered, this, &MainView::identifyDevice);
     connect(actionIdentify, &QAction::triggered, this, &MainView::identifyInfo);
-
-    actionMagCalibration = new QAction(tr("Mag Calibration"), this);
+    actionMagCalibration = newLinkAction(LinkAction::MagCalibration, tr("Mag Calibration"));
     connect(actionMagCalibration, &QAction::triggered, this, &MainView::calibrateDevice);
     connect(actionMagCalibration, &QAction::triggered, this, &MainView::magCalibrateInfo);
-
-    actionVersion = new QAction(tr("&Version"), this);
+    actionVersion = newLinkAction(LinkAction::Version, tr("&Version"));
     connect(actionVersion, &QAction::triggered, this, &MainView::about);
 
     setLinkState(LinkState::Disconnected);
+}
+
+QAction *MainView::newLinkAction(LinkAction action, const QString &text)
+{
+    return linkActions[std::size_t(action)] = new QAction(text, this);
 }
 
 void MainView::createMenus()
@@ -268,41 +198,17 @@ void MainView::setLinkState(LinkState state)
     linkState = state;
     statusLine->setLinkState(state);
     if (state == LinkState::Disconnected)
-        fusionMode = false; // until the module tells it again
-    const bool disconnected = state == LinkState::Disconnected;
-    const bool connected = state == LinkState::Connected;
-    if (!connected)
-        actionPause->setChecked(false);
-    struct ActionState
-    {
-        QAction *action;
-        bool visible;
-        bool enabled;
-    };
-    const ActionState table[] = {
-        { actionConnect, disconnected, true },
-        { actionDisconnect, !disconnected, true },
-        { actionReset, true, connected },
-        { actionReboot, true, connected },
-        { action3DView, true, connected },
-        { actionAcc, true, connected },
-        { actionMag, true, connected },
-        { actionGyr, true, connected },
-        { actionEul, true, connected },
-        { actionAllGraphs, true, connected },
-        { actionPause, true, connected },
-        { actionStartSaveLog, !recording, connected },
-        { actionStopSaveLog, recording, true },
-        { actionDfu, true, true },
-        { actionConfig, true, connected },
-        { actionIdentify, true, connected },
-        { actionMagCalibration, true, connected && fusionMode },
-        { actionVersion, true, true },
-    };
-    for (const ActionState &entry : table) {
-        entry.action->setVisible(entry.visible);
-        entry.action->setEnabled(entry.enabled);
+        linkContext.fusionMode = false; // until the module tells it again
+    for (std::size_t i = 0; i < linkActions.size(); ++i) {
+        const ActionState shown = actionState(LinkAction(i), state, linkContext);
+        linkActions[i]->setVisible(shown.visible);
+        linkActions[i]->setEnabled(shown.enabled);
     }
+}
+
+void MainView::endPause()
+{
+    actionPause->setChecked(false);
 }
 
 void MainView::connectSignals()
@@ -311,6 +217,7 @@ void MainView::connectSignals()
     connect(worker, &Task::sendShowSerialdis, this, &MainView::showSerialdis);
     connect(
         worker, &Task::sendAwaitingPort, this, [this] { setLinkState(LinkState::AwaitingPort); });
+    connect(worker, &Task::sendPortGoneForGood, this, &MainView::endPause);
     connect(worker, &Task::sendIsAHRS, this, &MainView::receiveIsAHRS);
     connect(worker, &Task::signalLogMessage, this, &MainView::logMessageFromThread);
     connect(worker, &Task::sendSamples, this, &MainView::receiveSamples);
@@ -339,99 +246,33 @@ void MainView::connectSignals()
     connect(worker, &Task::sendRecordingEnded, this, &MainView::recordingEnded);
 }
 
-void MainView::createCharts()
-{
-    struct ChartSetup
-    {
-        const char *title;
-        std::array<const char *, 3> seriesNames;
-        double limit;
-        QString unit;
-    };
-    const std::array<ChartSetup, 4> setups { {
-        { "Accelerometer Data", { "X", "Y", "Z" }, 50, QStringLiteral("m/s^2") },
-        { "Magnetometer Data", { "X", "Y", "Z" }, 1600, QStringLiteral("\u03bcT") },
-        { "Gyroscope Data", { "X", "Y", "Z" }, 1000, QStringLiteral("dps") },
-        { "Euler Angle Data", { "Pitch", "Roll", "Yaw" }, 180, QStringLiteral("degrees") },
-    } };
-    for (std::size_t i = 0; i < charts.size(); ++i) {
-        const ChartSetup &setup = setups[i];
-        auto *chart = new ChartView;
-        chart->setWindowTitle(tr(setup.title));
-        QStringList names;
-        for (const char *name : setup.seriesNames)
-            names << tr(name);
-        chart->setTraceNames(names);
-        chart->setRangeLimits(-setup.limit, setup.limit);
-        chart->setAxisTitle(setup.unit);
-        chart->hide();
-        charts[i] = chart;
-    }
-}
-
 void MainView::createNotices()
 {
-    lowQualityBox = newNotice(QMessageBox::Warning, QStringLiteral("Low Quality"),
-        QStringLiteral("Move to another location\nOr try to start calibration "
-                       "again\n(Rotate device in 6 dimensions for 30 seconds)\n"));
-    magCalibrationBox = newNotice(QMessageBox::Information, tr("Mag Calibration"),
-        tr("Rotate the device in 6 dimensions for 30 seconds."));
-    magCalibrationSuccessBox = newNotice(QMessageBox::Information, tr("Mag Calibration Success"),
-        tr("Keep the device steady to calibrate gyroscope."));
+    notices = new DeviceNotices;
 }
 
 void MainView::logMessageFromThread(QString s)
 {
-    if (s.isEmpty())
-        return;
-    const int lines = s.count(QLatin1Char('\n')) + 1;
-    pendingConsoleTexts += s;
-    pendingConsoleTextLines += lines;
-    pendingConsoleLines += lines;
-    // Texts beyond what the console shows would only be dropped again.
-    while (pendingConsoleLines - pendingConsoleTextLines.first() >= consoleBlockLimit) {
-        pendingConsoleLines -= pendingConsoleTextLines.takeFirst();
-        pendingConsoleTexts.removeFirst();
-    }
-    if (!actionPause->isChecked() && !consoleTimer->isActive())
-        consoleTimer->start();
-}
-
-void MainView::appendPendingConsoleLines()
-{
-    if (pendingConsoleTexts.isEmpty() || actionPause->isChecked())
-        return;
-    plainTextEdit->appendPlainText(pendingConsoleTexts.join(QLatin1Char('\n')));
-    pendingConsoleTexts.clear();
-    pendingConsoleTextLines.clear();
-    pendingConsoleLines = 0;
+    consoleFeed->add(s);
 }
 
 void MainView::receiveSamples(const zel::SensorSamples &samples)
 {
     ZEL_TAKEN_BACK(samples.constData());
+    graphs->receiveSamples(samples);
     for (const zel::SensorSample &sample : samples) {
-        charts[0]->receiveData(sample.acc[0], sample.acc[1], sample.acc[2]);
-        charts[1]->receiveData(sample.mag[0], sample.mag[1], sample.mag[2]);
-        charts[2]->receiveData(sample.gyr[0], sample.gyr[1], sample.gyr[2]);
-        charts[3]->receiveData(sample.euler[0], sample.euler[1], sample.euler[2]);
         if (zel::isGoodQuality(sample.qualityStatus))
             alertGoodQuality();
     }
-    if (!samples.isEmpty()) {
-        const auto &angleAxis = samples.constLast().angleAxis;
-        cubeView->receiveAngleAxis(angleAxis[0], angleAxis[1], angleAxis[2], angleAxis[3]);
-    }
 }
 
-void MainView::pauseLiveView(bool paused)
+void MainView::pauseLiveView(bool pause)
 {
-    for (ChartView *chart : charts)
-        chart->setPaused(paused);
-    cubeView->setPaused(paused);
-    pausedLabel->setVisible(paused);
-    if (!paused)
-        appendPendingConsoleLines();
+    linkContext.paused = pause;
+    graphs->setPaused(pause);
+    consoleFeed->setPaused(pause);
+    pausedLabel->setVisible(pause);
+    setLinkState(linkState);
 }
 
 void MainView::showConeection()
@@ -451,8 +292,12 @@ void MainView::showSerialdis()
 
 void MainView::receiveVersion(QString version)
 {
+    const bool noModule = reportsNoModule(version);
+    // A reply the worker sent before the port was closed.
+    if (!noModule && !portIsOpen(linkState))
+        return;
     firmwareVersion = version;
-    if (reportsNoModule(version)) {
+    if (noModule) {
         enterDisconnectedState(false);
     } else {
         setLinkState(LinkState::Connected);
@@ -462,7 +307,7 @@ void MainView::receiveVersion(QString version)
 
 void MainView::receiveIsAHRS(bool isAHRS)
 {
-    fusionMode = isAHRS;
+    linkContext.fusionMode = isAHRS;
     setLinkState(linkState);
 }
 
@@ -470,11 +315,13 @@ void MainView::enterDisconnectedState(bool stopSerialPort)
 {
     dataCtrlView->hide();
     setLinkState(LinkState::Disconnected);
-    if (stopSerialPort)
+    if (stopSerialPort) {
+        endPause();
         emit proxyStopSerialPort();
+    }
     // A link that drops by itself is looked for again, and the recording
     // goes on; the worker ends it if the link stays away.
-    if (recording && stopSerialPort)
+    if (linkContext.recording && stopSerialPort)
         endRecording(tr("disconnected"));
 }
 
@@ -488,7 +335,7 @@ void MainView::openFailed(
 
 void MainView::recordingEnded(const QString &reason, bool fileFault)
 {
-    if (recording)
+    if (linkContext.recording)
         endRecording(reason);
     if (fileFault)
         execMessageBox(
@@ -517,10 +364,8 @@ void MainView::calibrateDevice()
 
 void MainView::saveLog()
 {
-    QSettings settings;
-    const QString folder = settings.value(logFolderKey).toString();
-    const QString fileName = QFileDialog::getSaveFileName(
-        this, tr("Save Log"), QDir(folder).filePath(QStringLiteral("data.csv")), tr("csv (*.csv)"));
+    const QString fileName = QFileDialog::getSaveFileName(this, tr("Save Log"),
+        QDir(remembered::logFolder()).filePath(QStringLiteral("data.csv")), tr("csv (*.csv)"));
     if (!fileName.isEmpty() && linkState != LinkState::Connected) {
         // The link dropped while the dialog was open.
         execMessageBox(
@@ -537,11 +382,11 @@ void MainView::saveLog()
         }
         return;
     }
-    settings.setValue(logFolderKey, QFileInfo(fileName).absolutePath());
+    remembered::setLogFolder(QFileInfo(fileName).absolutePath());
     file.write(zel::csvHeader());
     file.close();
     emit proxySaveLog(fileName);
-    recording = true;
+    linkContext.recording = true;
     setLinkState(linkState);
     statusLine->setRecording(QFileInfo(fileName).fileName());
 }
@@ -554,45 +399,29 @@ void MainView::stopSaveLog()
 void MainView::endRecording(const QString &reason)
 {
     emit proxyStopSaveLog();
-    recording = false;
+    linkContext.recording = false;
     setLinkState(linkState);
     statusLine->recordingEnded(reason);
 }
 
 void MainView::identifyInfo()
 {
-    QMessageBox *box = newNotice(QMessageBox::NoIcon, tr("Identify"),
-        tr("Status LED will blink in bright blue for 1 minute."));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    showForAWhile(box, identifyNoticeHideMs);
+    notices->showIdentify();
 }
 
 void MainView::magCalibrateInfo()
 {
-    magCalibrating = true;
-    goodQualityCount = 0;
-    showForAWhile(magCalibrationBox, noticeHideMs);
+    notices->startMagCalibration();
 }
 
 void MainView::alertPoorQuality()
 {
-    lowQualityBox->show();
+    notices->poorQuality();
 }
 
 void MainView::alertGoodQuality()
 {
-    if (lowQualityBox->isVisible())
-        lowQualityBox->close();
-    if (!magCalibrating)
-        return;
-    if (goodQualityCount > 10) {
-        magCalibrating = false;
-        goodQualityCount = 0;
-        magCalibrationBox->hide();
-        showForAWhile(magCalibrationSuccessBox, noticeHideMs);
-    } else {
-        ++goodQualityCount;
-    }
+    notices->goodQuality();
 }
 
 void MainView::alertDisconnectByBLE()
@@ -603,7 +432,7 @@ void MainView::alertDisconnectByBLE()
         return;
     bleNoticeShown = true;
     emit proxyStopSerialPort();
-    if (recording)
+    if (linkContext.recording)
         endRecording(tr("the mobile app took over the module"));
     execMessageBox(QMessageBox::Critical, tr("Multiple Connection Detected"),
         tr("Notice: One connection at a time.\n") + tr("Mobile App Connected. PC Tool Stopped."));
@@ -645,8 +474,9 @@ void MainView::showDfu()
             QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes) {
         qDebug() << "Yes was clicked";
-        if (recording)
+        if (linkContext.recording)
             endRecording(tr("firmware update"));
+        endPause();
         emit proxyStopSerialPort();
     } else {
         dfuView->hide();
@@ -662,71 +492,43 @@ void MainView::showConfig()
 
 void MainView::showCubeView()
 {
-    toggleWindow(cubeView);
+    graphs->toggle(GraphWindows::Cube);
 }
 
 void MainView::showAccChart()
 {
-    toggleWindow(charts[0]);
+    graphs->toggle(GraphWindows::AccChart);
 }
 
 void MainView::showMagChart()
 {
-    toggleWindow(charts[1]);
+    graphs->toggle(GraphWindows::MagChart);
 }
 
 void MainView::showGyrChart()
 {
-    toggleWindow(charts[2]);
+    graphs->toggle(GraphWindows::GyrChart);
 }
 
 void MainView::showEulChart()
 {
-    toggleWindow(charts[3]);
+    graphs->toggle(GraphWindows::EulChart);
 }
 
 void MainView::showAllGraph()
 {
-    const QList<QWidget *> graphs = graphWindows();
-    const bool anyVisible
-        = std::any_of(graphs.begin(), graphs.end(), [](QWidget *w) { return w->isVisible(); });
-    for (QWidget *graph : graphs) {
-        if (anyVisible)
-            graph->hide();
-        else
-            bringToFront(graph);
-    }
+    graphs->toggleAll();
 }
 
-QList<QWidget *> MainView::graphWindows() const
-{
-    return { cubeView, charts[0], charts[1], charts[2], charts[3] };
-}
-
-// A missing or unreadable settings file leaves the defaults.
 void MainView::restoreWindows()
 {
-    QSettings settings;
-    restoreGeometry(settings.value(geometryKey).toByteArray());
-    const QStringList open = settings.value(openGraphsKey).toStringList();
-    const QList<QWidget *> graphs = graphWindows();
-    for (int i = 0; i < graphs.size(); ++i) {
-        if (open.contains(QString::number(i)))
-            graphs[i]->show();
-    }
+    restoreGeometry(remembered::windowGeometry());
+    graphs->show(remembered::openGraphs());
 }
 
 void MainView::saveWindows()
 {
-    QSettings settings;
-    settings.setValue(geometryKey, saveGeometry());
-    QStringList open;
-    const QList<QWidget *> graphs = graphWindows();
-    for (int i = 0; i < graphs.size(); ++i) {
-        if (graphs[i]->isVisible())
-            open << QString::number(i);
-    }
-    settings.setValue(openGraphsKey, open);
+    remembered::setWindows(saveGeometry(), graphs->visibleGraphs());
 }
 
 void MainView::stopWorker()
@@ -761,9 +563,7 @@ void MainView::closeEvent(QCloseEvent *event)
 {
     saveWindows();
     stopWorker();
-    for (ChartView *chart : charts)
-        chart->close();
-    cubeView->close();
+    graphs->closeAll();
     connectionView->close();
     dataCtrlView->close();
     dfuView->close();

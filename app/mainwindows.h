@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linkstate.h"
 #include "protocol.h"
 
 #include <QMainWindow>
@@ -10,17 +11,17 @@
 
 #include <array>
 
-class ChartView;
 class ConnectionView;
-class CubeView;
+class ConsoleFeed;
 class DataCtrlView;
+class DeviceNotices;
 class DfuView;
+class GraphWindows;
 class QAction;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QThread;
-class QTimer;
 class StatusLine;
 class Task;
 
@@ -32,14 +33,6 @@ class MainView;
 // every window the tool's icon. The tool and its demo driver call it once
 // their QApplication exists.
 void setUpApplication();
-
-// How far the link to the module has come, as the worker reports it.
-enum class LinkState {
-    Disconnected, // no port open
-    AwaitingPort, // the port vanished; the worker waits for it to come back
-    PortOpen, // the port is open; the module has not told its version yet
-    Connected, // the module has answered with its version
-};
 
 // The main window: it creates every other window, the worker and its
 // thread, wires them together, sets its actions from the link state and
@@ -103,7 +96,7 @@ public slots:
     // Feeds one poll's samples to the charts and its last attitude to the cube.
     void receiveSamples(const zel::SensorSamples &samples);
     // Holds the charts, the cube and the console still, or lets them catch up.
-    void pauseLiveView(bool paused);
+    void pauseLiveView(bool pause);
     void openFailed(
         const QString &portName, QSerialPort::SerialPortError error, const QString &reason);
     void recordingEnded(const QString &reason, bool fileFault);
@@ -115,28 +108,28 @@ protected:
 private:
     void createActions();
     void createMenus();
-    void createCharts();
     void connectSignals();
     void createNotices();
+    // Creates an action that follows the link.
+    QAction *newLinkAction(LinkAction action, const QString &text);
     // Shows every action, or hides it, and enables it as the link state,
-    // the recording and the module's fusion mode allow.
+    // the recording, the module's fusion mode and the pause allow.
     void setLinkState(LinkState state);
+    // Only the user, and a link that has ended for good, end a pause: it
+    // holds through the link's hiccups.
+    void endPause();
     void enterDisconnectedState(bool stopSerialPort);
     void endRecording(const QString &reason);
-    // The cube, then the four charts.
-    QList<QWidget *> graphWindows() const;
     void restoreWindows();
     void saveWindows();
     // A modal box with no default button; returns the button pressed.
     int execMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
     void stopWorker();
-    void appendPendingConsoleLines();
 
     LinkState linkState = LinkState::Disconnected;
-    bool recording = false;
-    // Only the module's fusion (AHRS) mode can calibrate the magnetometer.
-    bool fusionMode = false;
+    LinkContext linkContext;
+    std::array<QAction *, linkActionCount> linkActions {};
     // The multiple-connection box is up.
     bool bleNoticeShown = false;
 
@@ -144,24 +137,16 @@ private:
     QAction *actionStopSaveLog;
     QAction *actionConnect;
     QAction *actionDisconnect;
-    QMessageBox *lowQualityBox = nullptr;
-    QMessageBox *magCalibrationBox = nullptr;
-    QMessageBox *magCalibrationSuccessBox = nullptr;
+    DeviceNotices *notices = nullptr;
     QThread *workerThread;
     Ui::MainView *ui;
     Task *worker;
     ConnectionView *connectionView;
     DfuView *dfuView;
     DataCtrlView *dataCtrlView;
-    std::array<ChartView *, 4> charts {};
-    CubeView *cubeView;
+    GraphWindows *graphs;
     QPlainTextEdit *plainTextEdit;
-    // Console texts not yet shown (held while paused), no more lines than
-    // the console keeps, the lines of each and of all of them.
-    QStringList pendingConsoleTexts;
-    QList<int> pendingConsoleTextLines;
-    int pendingConsoleLines = 0;
-    QTimer *consoleTimer;
+    ConsoleFeed *consoleFeed;
     QLabel *pausedLabel;
     StatusLine *statusLine;
     QMenu *settingsMenu;

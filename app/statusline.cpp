@@ -1,11 +1,14 @@
 #include "statusline.h"
 
-#include "mainwindows.h"
 #include "portlist.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QStatusBar>
+
+#include <QElapsedTimer>
+
+#include <utility>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -30,48 +33,67 @@ QString owningGroup(const QString &devicePath)
     return owner ? QString::fromLocal8Bit(owner->gr_name) : QStringLiteral("dialout");
 }
 
+std::function<qint64()> monotonicMs()
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    return [sinceStart] { return sinceStart.elapsed(); };
+}
+
 } // namespace
 
-StatusLine::StatusLine(QStatusBar *bar)
+StatusLine::StatusLine(QStatusBar *bar, std::function<qint64()> msClock)
     : QObject(bar)
     , link(newField("linkStatus"))
     , firmware(newField("firmwareStatus"))
     , rate(newField("rateStatus"))
     , recording(newField("recordingStatus"))
     , notice(newField("noticeStatus"))
+    , clock(msClock ? std::move(msClock) : monotonicMs())
 {
     bar->addWidget(notice, 1);
     for (QLabel *field : { link, firmware, rate, recording })
         bar->addPermanentWidget(field);
     recording->hide();
-    sinceLastCounts.start();
+    setLinkState(LinkState::Disconnected);
 }
 
 void StatusLine::setLinkState(LinkState state)
 {
+    if (portIsOpen(state) && !portIsOpen(linkState))
+        startRateWindow();
+    linkState = state;
     switch (state) {
     case LinkState::Disconnected:
         link->setText(tr("Not connected"));
         break;
     case LinkState::AwaitingPort:
-        link->setText(
-            tr("Waiting for %1 to come back").arg(portText.section(QLatin1Char(' '), 0, 0)));
+        link->setText(tr("Waiting for %1 to come back").arg(portName));
         break;
     case LinkState::PortOpen:
     case LinkState::Connected:
-        link->setText(portText);
+        link->setText(QStringLiteral("%1 @ %2").arg(portName).arg(baudRate));
         break;
     }
     if (state != LinkState::Connected)
         firmware->clear();
-    if (state == LinkState::Disconnected || state == LinkState::AwaitingPort)
+    if (!portIsOpen(state))
         rate->clear();
 }
 
-void StatusLine::setPort(const QString &portName, int baudRate)
+void StatusLine::setPort(const QString &name, int baud)
 {
-    portText = QStringLiteral("%1 @ %2").arg(portName).arg(baudRate);
-    link->setText(portText);
+    portName = name;
+    baudRate = baud;
+    setLinkState(linkState);
+}
+
+void StatusLine::startRateWindow()
+{
+    lastCountsAt = clock();
+    rateWindowMs = 0;
+    rateWindowFrames = 0;
+    bytesWithoutFramesMs = 0;
 }
 
 void StatusLine::setFirmware(const QString &version)
@@ -83,7 +105,14 @@ void StatusLine::setFirmware(const QString &version)
 
 void StatusLine::addCounts(int frames, qint64 bytes, int logRows)
 {
-    const qint64 ms = sinceLastCounts.restart();
+    if (!recordingName.isEmpty() && logRows != recordedRows) {
+        recordedRows = logRows;
+        showRecording();
+    }
+    if (!portIsOpen(linkState))
+        return;
+    const qint64 now = clock();
+    const qint64 ms = now - std::exchange(lastCountsAt, now);
     bytesWithoutFramesMs = frames > 0 || bytes == 0 ? 0 : bytesWithoutFramesMs + ms;
     rateWindowMs += ms;
     rateWindowFrames += frames;
@@ -94,10 +123,6 @@ void StatusLine::addCounts(int frames, qint64 bytes, int logRows)
         rate->setText(tr("%1 frames/s").arg(qRound(rateWindowFrames * 1000.0 / rateWindowMs)));
         rateWindowMs = 0;
         rateWindowFrames = 0;
-    }
-    if (!recordingName.isEmpty() && logRows != recordedRows) {
-        recordedRows = logRows;
-        showRecording();
     }
 }
 

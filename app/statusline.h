@@ -1,13 +1,15 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "linkstate.h"
+
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 
+#include <functional>
+
 class QLabel;
 class QStatusBar;
-enum class LinkState;
 
 // The main window's permanent status fields: the link, the module's
 // firmware, the frames received per second, the recording and the last
@@ -17,7 +19,8 @@ class StatusLine : public QObject
     Q_OBJECT
 
 public:
-    explicit StatusLine(QStatusBar *bar);
+    // The frame rate is timed by `msClock`, a monotonic clock in ms.
+    explicit StatusLine(QStatusBar *bar, std::function<qint64()> msClock = {});
 
     void setLinkState(LinkState state);
     // Empty while the module has not told its version.
@@ -30,23 +33,29 @@ public:
     static constexpr int bytesWithoutFramesMsBeforeHint = 2000;
 
 public slots:
-    void setPort(const QString &portName, int baudRate);
+    void setPort(const QString &name, int baud);
     // The worker's counts since its last report; the rows of the recording.
     void addCounts(int frames, qint64 bytes, int logRows);
     void setNotice(const QString &text);
 
 private:
     void showRecording();
+    void startRateWindow();
 
     QLabel *link;
     QLabel *firmware;
     QLabel *rate;
     QLabel *recording;
     QLabel *notice;
-    QString portText;
+    QString portName;
+    int baudRate = 0;
+    // Counts are figures of a link only while a port is open; a new one
+    // starts its rate afresh.
+    LinkState linkState = LinkState::Disconnected;
     QString recordingName;
     int recordedRows = 0;
-    QElapsedTimer sinceLastCounts;
+    std::function<qint64()> clock;
+    qint64 lastCountsAt = 0;
     qint64 rateWindowMs = 0;
     int rateWindowFrames = 0;
     qint64 bytesWithoutFramesMs = 0;

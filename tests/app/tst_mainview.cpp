@@ -1,7 +1,8 @@
 // The main window under a real X server: the state of every action as the
 // link changes, which chart shows which quantity, menu commands reaching a
-// module played on a pseudo-terminal, how long its notices live, why a port
-// would not open and what it remembers for the next start.
+// module played on a pseudo-terminal, how long its notices live and what
+// the samples' quality does to them, why a port would not open and what it
+// remembers for the next start.
 
 #include "chartview.h"
 #include "firmware.h"
@@ -12,12 +13,12 @@
 #include "uihelpers.h"
 
 #include <QComboBox>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QtTest>
 
 #include <grp.h>
@@ -31,12 +32,12 @@ const char *const actionTexts[]
           "Pause Live View", "&Start Saving Log", "&Stop Saving Log", "&Device Firmware Update",
           "Device Config", "Identify The Device", "Mag Calibration", "&Version" };
 
-// The chart window with that title.
-ChartView *chartTitled(const QString &title)
+// The window with that title.
+template <typename Window = QWidget> Window *windowTitled(const QString &title)
 {
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (w->windowTitle() == title)
-            return qobject_cast<ChartView *>(w);
+            return qobject_cast<Window *>(w);
     }
     return nullptr;
 }
@@ -54,9 +55,8 @@ private slots:
     void eachChartShowsItsOwnQuantity();
     void menuCommandsReachTheWire();
     void noticesNeverOutliveTheWindow();
+    void sampleQualityReachesTheNotices();
     void pauseHoldsTheViewsWhileTheDataGoesOn();
-    void consoleKeepsTheLast1000LinesInOrder_data();
-    void consoleKeepsTheLast1000LinesInOrder();
     void failedOpenSaysWhy_data();
     void failedOpenSaysWhy();
     void choicesAreThereAtTheNextStart();
@@ -81,17 +81,19 @@ void TestMainView::cleanup()
 
 void TestMainView::actionsFollowTheLinkState_data()
 {
-    // Worker reports ("open", "ahrs", "imu", or a version text), actions
-    // chosen by their text, "file" (the next save dialog gets a new file),
-    // "drop" (the link drops at the next event, in the dialog that comes;
-    // the boxes after it are closed), "ble twice" (the module's BLE notice
-    // comes again while its box is up).
+    // Worker reports ("open", "awaiting", "gone", "ahrs", "imu", or a
+    // version text), actions chosen by their text, "file" (the next save
+    // dialog gets a new file), "drop" (the link drops at the next event, in
+    // the dialog that comes; the boxes after it are closed), "ble twice" (the
+    // module's BLE notice comes again while its box is up), "update" (the
+    // user agrees to a firmware update).
     QTest::addColumn<QStringList>("steps");
-    // Per action in menu order: E enabled, D disabled, - hidden; then the
-    // text of each box closed, after a '|'.
+    // Per action in menu order: E enabled, D disabled, - hidden, in lower
+    // case when checked; then the text of each box closed, after a '|'.
     QTest::addColumn<QString>("states");
 
     const QStringList connected { "Not Connected", "open", "1.2.3" };
+    const QStringList paused = connected + QStringList { "Pause Live View" };
     const QStringList ahrs = connected + QStringList { "ahrs" };
     const QStringList recording = ahrs + QStringList { "file", "&Start Saving Log" };
     const QString disconnected = "E-DDDDDDDDDD-EDDDE";
@@ -103,13 +105,24 @@ void TestMainView::actionsFollowTheLinkState_data()
     QTest::newRow("connected, AHRS") << ahrs << "-EEEEEEEEEEE-EEEEE";
     QTest::newRow("AHRS then IMU") << ahrs + QStringList { "imu" } << "-EEEEEEEEEEE-EEEDE";
     QTest::newRow("recording") << recording << "-EEEEEEEEEE-EEEEEE";
-    QTest::newRow("port vanished, the tool waits for it")
-        << connected + QStringList { "Not Connected", "awaiting" } << "-EDDDDDDDDDD-EDDDE";
+    QTest::newRow("port vanished, the tool waits for it, still paused")
+        << paused + QStringList { "Not Connected", "awaiting" } << "-EDDDDDDDDeD-EDDDE";
+    QTest::newRow("port gone for good ends the pause")
+        << paused + QStringList { "Not Connected", "awaiting", "gone" } << "-EDDDDDDDDDD-EDDDE";
+    QTest::newRow("paused through the re-open after a silence")
+        << paused + connected << "-EEEEEEEEEeE-EEEDE";
+    QTest::newRow("Disconnect ends the pause")
+        << paused + QStringList { "&Disconnect" } << disconnected;
+    QTest::newRow("the update ends the pause") << paused + QStringList { "update" }
+                                               << "-EEEEEEEEEEE-EEEDE|Do you wish to update the "
+                                                  "firmware?";
+    QTest::newRow("version reply overtaken by Disconnect")
+        << connected + QStringList { "&Disconnect", "2.0.0" } << disconnected;
     QTest::newRow("log confirmed after the link dropped")
         << connected + QStringList { "file", "drop", "&Start Saving Log" }
         << disconnected + "|Not Connected. The log was not started.";
-    QTest::newRow("BLE notice, repeated while shown")
-        << connected + QStringList { "ble twice" } << disconnected + bleNotice;
+    QTest::newRow("BLE notice, repeated while shown, ends the pause")
+        << paused + QStringList { "ble twice" } << disconnected + bleNotice;
     QTest::newRow("Not Connected inside a longer text")
         << connected + QStringList { "Port: Not Connected (lost)" } << disconnected;
     QTest::newRow("not connected in lower case")
@@ -133,6 +146,8 @@ void TestMainView::actionsFollowTheLinkState()
             emit worker->sendShowSerialdis();
         else if (step == "awaiting")
             emit worker->sendAwaitingPort();
+        else if (step == "gone")
+            emit worker->sendPortGoneForGood();
         else if (step == "ahrs" || step == "imu")
             emit worker->sendIsAHRS(step == "ahrs");
         else if (step == "file")
@@ -144,7 +159,13 @@ void TestMainView::actionsFollowTheLinkState()
             QTimer::singleShot(0, worker, &Task::sendAlertDisconnectByBLE);
             onNextModal(closeNotices);
             emit worker->sendAlertDisconnectByBLE();
-        } else if (step.startsWith('&'))
+        } else if (step == "update") {
+            onNextModal([notices](QWidget *box) {
+                *notices += '|' + box->property("text").toString();
+                static_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click();
+            });
+            findAction(window, "&Device Firmware Update")->trigger();
+        } else if (step.startsWith('&') || step == "Pause Live View")
             findAction(window, step)->trigger();
         else
             emit worker->sendVersion(step);
@@ -153,7 +174,8 @@ void TestMainView::actionsFollowTheLinkState()
     for (const char *text : actionTexts) {
         QAction *action = findAction(window, text);
         QVERIFY2(action, text);
-        shown += !action->isVisible() ? '-' : action->isEnabled() ? 'E' : 'D';
+        const QChar state = !action->isVisible() ? '-' : action->isEnabled() ? 'E' : 'D';
+        shown += action->isChecked() ? state.toLower() : state;
     }
     QCOMPARE(shown + *notices, states);
 }
@@ -180,7 +202,7 @@ void TestMainView::eachChartShowsItsOwnQuantity()
     QFETCH(QString, unit);
     QFETCH(double, limit);
 
-    ChartView *chart = chartTitled(title);
+    ChartView *chart = windowTitled<ChartView>(title);
     QVERIFY(chart);
     QCOMPARE(chart->axisTitle(), unit);
     QCOMPARE(chart->shownHalfSpan(), limit);
@@ -236,12 +258,33 @@ void TestMainView::noticesNeverOutliveTheWindow()
         QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle()));
 }
 
-// Samples 4 to 6 come while the view is paused; the pause ends with the link.
+// Poor frames leave the low-quality notice up and do not count toward the
+// calibration; the twelfth good frame since its start completes it.
+void TestMainView::sampleQualityReachesTheNotices()
+{
+    zel::SensorSample poor, good;
+    poor.qualityStatus = 1;
+    good.qualityStatus = 2;
+    window->alertPoorQuality();
+    window->magCalibrateInfo();
+    auto *lowQuality = windowTitled("Low Quality");
+    auto *success = windowTitled("Mag Calibration Success");
+    emit window->deviceWorker()->sendSamples(zel::SensorSamples(20, poor));
+    QVERIFY(lowQuality->isVisible() && !success->isVisible());
+    emit window->deviceWorker()->sendSamples(zel::SensorSamples(11, good));
+    QVERIFY(!lowQuality->isVisible() && !success->isVisible());
+    emit window->deviceWorker()->sendSamples({ poor, good });
+    QVERIFY(success->isVisible());
+}
+
+// Samples 4 to 6 come while the view is paused; the user's Disconnect ends
+// the pause.
 void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
 {
     Task *worker = window->deviceWorker();
+    emit worker->sendShowSerialdis();
     emit worker->sendVersion("1.2.3");
-    ChartView *chart = chartTitled("Accelerometer Data");
+    ChartView *chart = windowTitled<ChartView>("Accelerometer Data");
     auto *console = window->findChild<QPlainTextEdit *>("plainTextEdit");
     zel::SensorSample sample;
     const auto send = [&](int first, int last) {
@@ -258,41 +301,14 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     QTest::keyClick(console, Qt::Key_Space); // the console has the focus
     QVERIFY(window->findChild<QWidget *>("pausedLabel")->isVisible());
     const QVector<QPointF> shown = chart->shownTraces().points(0);
-    const QString text = console->toPlainText();
     send(4, 6);
     QCOMPARE(chart->shownTraces().points(0), shown);
-    QCOMPARE(console->toPlainText(), text);
 
     findAction(window, "&Disconnect")->trigger();
     QCOMPARE(chart->shownTraces().points(0).size(), 7);
     QCOMPARE(chart->shownTraces().points(0).at(6).y(), 6.0);
     QCOMPARE(
         console->toPlainText(), "Sensors 1\nSensors 2\nSensors 3\nSensors 4\nSensors 5\nSensors 6");
-}
-
-void TestMainView::consoleKeepsTheLast1000LinesInOrder_data()
-{
-    QTest::addColumn<bool>("paused");
-    QTest::newRow("live") << false;
-    QTest::newRow("paused") << true;
-}
-
-// 401 polls of three lines each, then an empty one: lines 204 to 1203 stay.
-void TestMainView::consoleKeepsTheLast1000LinesInOrder()
-{
-    QFETCH(bool, paused);
-    emit window->deviceWorker()->sendVersion("1.2.3");
-    findAction(window, "Pause Live View")->setChecked(paused);
-    for (int k = 1; k <= 401; ++k)
-        emit window->deviceWorker()->signalLogMessage(QString("%1 a\n%1 b\n%1 c").arg(k));
-    emit window->deviceWorker()->signalLogMessage(QString());
-    findAction(window, "Pause Live View")->setChecked(false);
-    const QTextDocument *document
-        = window->findChild<QPlainTextEdit *>("plainTextEdit")->document();
-    QTRY_COMPARE(document->lastBlock().text(), "401 c");
-    QCOMPARE(document->blockCount(), 1000);
-    QCOMPARE(document->firstBlock().text(), "68 c");
-    QCOMPARE(document->findBlockByNumber(500).text(), "235 b");
 }
 
 void TestMainView::failedOpenSaysWhy_data()
@@ -354,6 +370,7 @@ void TestMainView::choicesAreThereAtTheNextStart()
         if (!corruptSettings.isEmpty())
             writeFile(QSettings().fileName(), corruptSettings);
         (window = new MainView)->show();
+        emit window->deviceWorker()->sendShowSerialdis();
         emit window->deviceWorker()->sendVersion("1.2.3");
         return window->findChild<QMainWindow *>("ConnectionView");
     };
