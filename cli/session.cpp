@@ -69,6 +69,8 @@ bool Session::waitFor(const std::function<bool()> &done, int timeoutMs)
     QEventLoop loop;
     QTimer bound;
     bound.setSingleShot(true);
+    // A coarse timer may end a 20 s bound a second early.
+    bound.setTimerType(Qt::PreciseTimer);
     connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(this, &Session::changed, &loop, [&] {
         if (done() || interrupted())
