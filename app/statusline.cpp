@@ -1,18 +1,10 @@
 #include "statusline.h"
 
-#include "portlist.h"
-
-#include <QFile>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QStatusBar>
 
-#include <QElapsedTimer>
-
 #include <utility>
-
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,16 +13,6 @@ QLabel *newField(const char *name)
     auto *label = new QLabel;
     label->setObjectName(QLatin1String(name));
     return label;
-}
-
-// Usually dialout; the device file tells.
-QString owningGroup(const QString &devicePath)
-{
-    struct stat status;
-    const group *owner = ::stat(QFile::encodeName(devicePath).constData(), &status) == 0
-        ? ::getgrgid(status.st_gid)
-        : nullptr;
-    return owner ? QString::fromLocal8Bit(owner->gr_name) : QStringLiteral("dialout");
 }
 
 std::function<qint64()> monotonicMs()
@@ -149,20 +131,4 @@ void StatusLine::recordingEnded(const QString &reason)
 void StatusLine::setNotice(const QString &text)
 {
     notice->setText(text);
-}
-
-QString openFailureText(
-    const QString &portName, QSerialPort::SerialPortError error, const QString &reason)
-{
-    QString text = StatusLine::tr("Cannot open %1: %2.").arg(portName, reason);
-    if (error != QSerialPort::PermissionError)
-        return text;
-    const QString device = portDevicePath(portName);
-    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
-        return text
-            + StatusLine::tr("\nAnother program holds the port. Close it and connect again.");
-    return text
-        + StatusLine::tr("\nYour user may not use the port. Add it to the group that owns the "
-                         "device (%1), then log in again.")
-              .arg(owningGroup(device));
 }

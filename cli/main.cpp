@@ -1,0 +1,57 @@
+// zel-cli: the sensor module from scripts, on the same device link, record
+// codec and update procedure as the window.
+
+#include "commands.h"
+#include "terminal.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+using namespace zel::cli;
+
+namespace {
+
+QString usageText()
+{
+    QString text = QStringLiteral(
+        "Usage: zel-cli COMMAND [options]\n\n"
+        "The sensor module from scripts: results on standard output, progress and messages on\n"
+        "standard error. Without --port, the port marked as the module's (see 'zel-cli ports').\n\n"
+        "Commands:\n");
+    for (const Command &command : commands())
+        text += QStringLiteral("  %1%2\n")
+                    .arg(QLatin1String(command.name), -11)
+                    .arg(QLatin1String(command.summary));
+    return text
+        + QStringLiteral("\nRun 'zel-cli COMMAND --help' for a command's options.\n"
+                         "QT_LOGGING_RULES=default.debug=true shows the link's diagnostics.\n\n")
+        + exitCodesText() + QLatin1Char('\n');
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zel-cli"));
+    // The worker's debug and info lines are diagnostics, not output; the
+    // environment's logging rules still win.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\ndefault.info=false"));
+    UnixSignals unixSignals;
+
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString name = arguments.value(1);
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")
+        || name == QLatin1String("help")) {
+        writeOut(usageText().toLocal8Bit());
+        return ExitOk;
+    }
+    for (const Command &command : commands()) {
+        if (name == QLatin1String(command.name))
+            return command.run(arguments, unixSignals);
+    }
+    writeErr((name.isEmpty() ? QStringLiteral("zel-cli: no command given\n\n")
+                             : QStringLiteral("zel-cli: unknown command '%1'\n\n").arg(name))
+        + usageText());
+    return ExitUsage;
+}
