@@ -13,13 +13,14 @@ set(ZEL_PACKAGE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${ZEL_PACKAGE_NAME})
 # changelog is gzip-compressed without a name or a time stamp, so that two
 # builds of one release give the same bytes.
 set(ZEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package-files)
+string(SUBSTRING ${ZEL_RELEASE_DATE} 0 4 ZEL_RELEASE_YEAR)
 file(WRITE ${ZEL_PACKAGE_FILES}/copyright
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: Orvix ZEL PC Tool
 Upstream-Contact: ${ZEL_PACKAGE_MAINTAINER}
 
 Files: *
-Copyright: Orvix
+Copyright: ${ZEL_RELEASE_YEAR} Orvix
 License: proprietary
  All rights reserved.
 ")
