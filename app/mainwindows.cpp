@@ -12,6 +12,7 @@
 #include "statusline.h"
 #include "task.h"
 #include "ui_mainwindows.h"
+#include "zelversion.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,7 +50,7 @@ void setUpApplication()
     QApplication::setWindowIcon(QIcon(QStringLiteral(":icons/launcher.ico")));
 }
 
-const QString MainView::programVersion = QStringLiteral("1.1.3");
+const QString MainView::programVersion = QStringLiteral(ZEL_VERSION);
 
 QString MainView::currentFirmwareVersion()
 {

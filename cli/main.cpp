@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "terminal.h"
+#include "zelversion.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -14,7 +15,7 @@ namespace {
 QString usageText()
 {
     QString text = QStringLiteral(
-        "Usage: zel-cli COMMAND [options]\n\n"
+        "Usage: zel-cli COMMAND [options]\n       zel-cli --version\n\n"
         "The sensor module from scripts: results on standard output, progress and messages on\n"
         "standard error. Without --port, the port marked as the module's (see 'zel-cli ports').\n\n"
         "Commands:\n");
@@ -44,6 +45,10 @@ int main(int argc, char *argv[])
     if (name == QLatin1String("--help") || name == QLatin1String("-h")
         || name == QLatin1String("help")) {
         writeOut(usageText().toLocal8Bit());
+        return ExitOk;
+    }
+    if (name == QLatin1String("--version") || name == QLatin1String("-v")) {
+        writeOut("zel-cli " ZEL_VERSION "\n");
         return ExitOk;
     }
     for (const Command &command : commands()) {

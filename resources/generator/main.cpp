@@ -1,4 +1,5 @@
-// Draws the cube's texture atlas and the window icon into a resources folder:
+// Draws the cube's texture atlas, the window icon and the desktop icons into a
+// resources folder:
 //   zel-artgen <resources folder>
 
 #include "artwork.h"
@@ -43,11 +44,15 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // The desktop entry's icon, for the install.
-    const QString desktopIconPath = dir.filePath(QStringLiteral("icons/zel-tool.png"));
-    if (!icons.last().save(desktopIconPath, "PNG")) {
-        err << "cannot write " << desktopIconPath << "\n";
-        return 1;
+    // The desktop entry's icon for the install, drawn at each size of the
+    // icon theme's fixed-size folders rather than scaled from one.
+    for (int size : { 16, 32, 48, 64, 128, 256 }) {
+        const QString folder = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);
+        const QString themeIconPath = dir.filePath(folder + QStringLiteral("/zel-tool.png"));
+        if (!dir.mkpath(folder) || !artwork::launcherIcon(size).save(themeIconPath, "PNG")) {
+            err << "cannot write " << themeIconPath << "\n";
+            return 1;
+        }
     }
     return 0;
 }
