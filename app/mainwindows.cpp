@@ -367,6 +367,7 @@ void MainView::createCharts()
         chart->hide();
         charts[i] = chart;
     }
+    zel::linkCharts(std::vector<ChartView *>(charts.begin(), charts.end()));
 }
 
 void MainView::createNotices()
@@ -411,10 +412,11 @@ void MainView::receiveSamples(const zel::SensorSamples &samples)
 {
     ZEL_TAKEN_BACK(samples.constData());
     for (const zel::SensorSample &sample : samples) {
-        charts[0]->receiveData(sample.acc[0], sample.acc[1], sample.acc[2]);
-        charts[1]->receiveData(sample.mag[0], sample.mag[1], sample.mag[2]);
-        charts[2]->receiveData(sample.gyr[0], sample.gyr[1], sample.gyr[2]);
-        charts[3]->receiveData(sample.euler[0], sample.euler[1], sample.euler[2]);
+        charts[0]->receiveSample(sample.timestamp, sample.acc[0], sample.acc[1], sample.acc[2]);
+        charts[1]->receiveSample(sample.timestamp, sample.mag[0], sample.mag[1], sample.mag[2]);
+        charts[2]->receiveSample(sample.timestamp, sample.gyr[0], sample.gyr[1], sample.gyr[2]);
+        charts[3]->receiveSample(
+            sample.timestamp, sample.euler[0], sample.euler[1], sample.euler[2]);
         if (zel::isGoodQuality(sample.qualityStatus))
             alertGoodQuality();
     }
