@@ -39,9 +39,11 @@ const QColor textColour(0x404044);
 const QColor lineColour(0xd6d6d6);
 const QColor gridColour(0xe6e6e6);
 
+// One decimal more than the grid's step needs: the live view's 1000.0,
+// 2.5, and values zoomed in on read to a tenth of the step.
 QString valueLabel(double value, double step)
 {
-    return QString::number(value, 'f', qMax(1, zel::decimalsFor(step)));
+    return QString::number(value, 'f', zel::decimalsFor(step) + 1);
 }
 } // namespace
 
