@@ -44,7 +44,10 @@ void minMaxColumns(const ChartHistory &history, int trace, int first, int last, 
     const auto t = std::size_t(trace);
     for (int i = first; i < last; ++i) {
         const HistorySample &sample = history.at(i);
-        const int column = int(std::floor((double(sample.time) - start) * columnsPerSecond));
+        // Samples off the left only need to stay there: clamping before the
+        // conversion keeps a wild timestamp (or none, NaN) from overflowing.
+        const double position = std::floor((double(sample.time) - start) * columnsPerSecond);
+        const int column = position >= -1 ? int(std::min(position, 1e6)) : -1;
         const float value = sample.values[t];
         if (out.empty() || out.back().column != column) {
             out.push_back({ column, value, value });
