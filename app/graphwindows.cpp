@@ -46,6 +46,8 @@ GraphWindows::GraphWindows(const QSurfaceFormat &cubeFormat)
         chart->hide();
         charts[i] = chart;
     }
+    // Paused, the four charts look at one moment together.
+    zel::linkCharts(std::vector<ChartView *>(charts.begin(), charts.end()));
     cubeView = new CubeView;
     cubeView->setFormat(cubeFormat);
 }
@@ -112,10 +114,11 @@ void GraphWindows::closeAll()
 void GraphWindows::receiveSamples(const zel::SensorSamples &samples)
 {
     for (const zel::SensorSample &sample : samples) {
-        charts[0]->receiveData(sample.acc[0], sample.acc[1], sample.acc[2]);
-        charts[1]->receiveData(sample.mag[0], sample.mag[1], sample.mag[2]);
-        charts[2]->receiveData(sample.gyr[0], sample.gyr[1], sample.gyr[2]);
-        charts[3]->receiveData(sample.euler[0], sample.euler[1], sample.euler[2]);
+        charts[0]->receiveSample(sample.timestamp, sample.acc[0], sample.acc[1], sample.acc[2]);
+        charts[1]->receiveSample(sample.timestamp, sample.mag[0], sample.mag[1], sample.mag[2]);
+        charts[2]->receiveSample(sample.timestamp, sample.gyr[0], sample.gyr[1], sample.gyr[2]);
+        charts[3]->receiveSample(
+            sample.timestamp, sample.euler[0], sample.euler[1], sample.euler[2]);
     }
     if (!samples.isEmpty()) {
         const auto &angleAxis = samples.constLast().angleAxis;

@@ -1,7 +1,9 @@
 // Feeds the four charts and the cube at the module's highest output rate
 // (500 samples a second), delivered in 5 ms batches as the device worker
 // delivers them, and reports how often the windows redraw and how much CPU
-// a second of samples costs.
+// a second of samples costs. Then fills each chart's history with a
+// minute of samples and reports how long a paused chart takes to redraw it
+// all zoomed out, and the history's memory.
 //
 //   bench_views [seconds of live feed, default 10]
 
@@ -163,6 +165,44 @@ int main(int argc, char *argv[])
     out << "per sample, no redraw: receiveData " << QString::number(chartNs / 1000, 'f', 1)
         << " us, range tracking alone " << QString::number(rangeNs, 'f', 0) << " ns (" << changes
         << " range updates in " << burst << " samples)\n";
+
+    // A minute at 500 Hz in every chart's history, paused and zoomed out
+    // over all of it; each redraw is painted at once (repaint), so the time
+    // is the drawing's own.
+    constexpr int historySamples = 60 * sampleRate;
+    constexpr int redraws = 40;
+    for (ChartView *chart : charts) {
+        for (int k = 0; k < historySamples; ++k) {
+            const auto v = sampleAt(k);
+            chart->receiveSample(float(k) / sampleRate, v[0], v[1], v[2]);
+        }
+    }
+    const auto redrawMs = [&] {
+        QElapsedTimer redrawTimer;
+        redrawTimer.start();
+        for (int i = 0; i < redraws; ++i)
+            for (ChartView *chart : charts)
+                chart->centralWidget()->repaint();
+        return redrawTimer.nsecsElapsed() / 1e6 / redraws / charts.size();
+    };
+    const double liveMs = redrawMs();
+    for (ChartView *chart : charts) {
+        chart->setPaused(true);
+        const zel::ChartHistory &history = chart->history();
+        chart->showTimeWindow({ history.at(0).time, history.at(history.size() - 1).time });
+    }
+    const double historyMs = redrawMs();
+    std::size_t historyBytes = 0;
+    for (ChartView *chart : charts)
+        historyBytes += chart->history().memoryBytes();
+    const QSize plotSize = charts[0]->centralWidget()->size();
+    out << "history: " << charts[0]->history().size() << " samples per chart ("
+        << QString::number(historySamples / double(sampleRate), 'f', 0) << " s at " << sampleRate
+        << " Hz), plot widget " << plotSize.width() << " x " << plotSize.height() << ":\n";
+    out << "  redraw, paused and zoomed out over all of it: " << QString::number(historyMs, 'f', 2)
+        << " ms per chart (live view: " << QString::number(liveMs, 'f', 2) << " ms)\n";
+    out << "  memory of the four histories: " << QString::number(historyBytes / 1e6, 'f', 2)
+        << " MB\n";
 
     for (ChartView *chart : charts)
         delete chart;

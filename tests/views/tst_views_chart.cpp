@@ -9,6 +9,7 @@ class TestChart : public QObject
 private slots:
     void showsTheLast500SamplesFedBetweenTwoRepaints();
     void drawsEachTraceAtItsValueNewestAtTheRight();
+    void pausedChartsZoomAndPanTogetherAndResumeLive();
 };
 
 void TestChart::showsTheLast500SamplesFedBetweenTwoRepaints()
@@ -86,6 +87,59 @@ void TestChart::drawsEachTraceAtItsValueNewestAtTheRight()
         QVERIFY2(qAbs(row - trace.row) <= 1,
             qPrintable(QString("%1 at row %2").arg(trace.colour, 0, 16).arg(row)));
     }
+}
+
+void TestChart::pausedChartsZoomAndPanTogetherAndResumeLive()
+{
+    ChartView view;
+    ChartView other;
+    zel::linkCharts({ &view, &other });
+    QCursor::setPos(1900, 1000); // away from the chart: no read-out in the pictures
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // Four seconds at 500 Hz, X at +-1 but for one sample of 4 (the range held at
+    // the pause is -5..5).
+    for (int k = 0; k < 2000; ++k) {
+        view.receiveSample(k / 500.0f, k == 1234 ? 4 : (k % 2) * 2 - 1, 0, 0);
+        other.receiveSample(k / 500.0f, 0, 0, 0);
+    }
+    QWidget *plot = view.centralWidget();
+    const QImage live = plot->grab().toImage();
+    view.setPaused(true);
+    other.setPaused(true);
+    // The newest 500 samples, as the live view showed them.
+    const zel::TimeWindow fit = view.timeWindow();
+    QVERIFY(qAbs(fit.end - 1999 / 500.0f) < 1e-9 && qAbs(fit.width() - 1) < 1e-6);
+
+    const QRect area = zel::chartLayout(plot->size(), plot->font(), 5).plot;
+    // A notch of the wheel at the right edge zooms in around the newest sample.
+    const QPoint edge(area.left() + area.width(), area.center().y());
+    QWheelEvent notch(edge, plot->mapToGlobal(edge), {}, { 0, 120 }, Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &notch);
+    QVERIFY(qAbs(view.timeWindow().width() - 0.8) < 1e-6);
+    QTest::keyClick(plot, Qt::Key_Left);
+    QCOMPARE(other.timeWindow(), view.timeWindow());
+    QVERIFY(qAbs(view.timeWindow().end - (fit.end - 0.08)) < 1e-9);
+
+    // Out to the whole history, 2000 samples over fewer pixels: the spike
+    // still reaches 4 in its column.
+    for (int i = 0; i < 20; ++i)
+        QTest::keyClick(plot, Qt::Key_Minus);
+    QCOMPARE(view.timeWindow(), (zel::TimeWindow { 0, 1999 / 500.0f }));
+    const QImage all = plot->grab().toImage();
+    const int column = area.left() + int(1234 / 1999.0 * area.width());
+    int top = area.top();
+    while (
+        top < area.bottom() && qBlue(all.pixel(column, top)) - qRed(all.pixel(column, top)) < 100)
+        ++top;
+    QVERIFY2(qAbs(top - (area.top() + area.height() / 10)) <= 2, qPrintable(QString::number(top)));
+
+    QTest::keyClick(plot, Qt::Key_Home);
+    QCOMPARE(view.timeWindow(), fit);
+    view.setPaused(false);
+    other.setPaused(false);
+    QCOMPARE(plot->grab().toImage(), live);
 }
 
 QTEST_MAIN(TestChart)
