@@ -79,27 +79,13 @@ void countSamples(Worker *worker, QObject *context, const std::function<void(int
     }
 }
 
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 struct Counters
 {
     int samples = 0;
     int consoleTexts = 0;
     int cubeFrames = 0;
     int timerTicks = 0;
-    PaintCounter chartPaints;
+    bench::PaintCounter chartPaints;
     // Runs on every sample, on the GUI thread.
     std::function<void()> onSample;
 };

@@ -1,10 +1,13 @@
 #pragma once
 
 // What every benchmark does before it measures: keeps the tool's
-// diagnostics out of its figures and finds the simulator it was built with.
+// diagnostics out of its figures and finds the simulator it was built with;
+// and how the window benchmarks count redraws.
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLoggingCategory>
+#include <QObject>
 #include <QString>
 
 namespace bench {
@@ -24,5 +27,20 @@ inline void useSimulatorBesideProgram()
     if (qEnvironmentVariableIsEmpty("ZEL_SIM"))
         qputenv("ZEL_SIM", (QCoreApplication::applicationDirPath() + "/zel-sim").toLocal8Bit());
 }
+
+// Counts the paints of the widgets it filters: how often a window redraws.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace bench

@@ -7,9 +7,11 @@
 //
 //   bench_views [seconds of live feed, default 10]
 
+#include "benchsetup.h"
 #include "chartrange.h"
 #include "chartview.h"
 #include "cubeview.h"
+#include "procstats.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,8 +20,6 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <array>
 #include <cmath>
 
@@ -27,28 +27,6 @@ namespace {
 
 constexpr int sampleRate = 500;
 constexpr int pollMs = 5;
-
-double cpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 // A smooth, slowly drifting signal with some noise, so that the range
 // follows it and trims now and then.
@@ -79,7 +57,7 @@ int main(int argc, char *argv[])
 
     const double limits[4] = { 50, 1600, 1000, 180 };
     std::array<ChartView *, 4> charts {};
-    PaintCounter chartPaints;
+    bench::PaintCounter chartPaints;
     int chartGlFrames = 0;
     for (int i = 0; i < 4; ++i) {
         charts[i] = new ChartView;
@@ -124,12 +102,12 @@ int main(int argc, char *argv[])
         if (clock.elapsed() >= liveSeconds * 1000)
             app.quit();
     });
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = procstats::cpuSeconds();
     clock.start();
     poll.start(pollMs);
     app.exec();
     const double wall = clock.elapsed() / 1000.0;
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = procstats::cpuSeconds() - cpuBefore;
     const double sampleSeconds = delivered / double(sampleRate);
 
     out << "live feed, 4 charts + cube at " << sampleRate << " Hz in " << pollMs << " ms batches, "
