@@ -29,6 +29,28 @@ QString usageText()
         + exitCodesText() + QLatin1Char('\n');
 }
 
+// The port and the rate are common to the commands and may come before the
+// command's name too (zel-cli --port /dev/ttyUSB0 info): they move behind it.
+QStringList commandFirst(QStringList arguments)
+{
+    int at = 1;
+    while (at < arguments.size()) {
+        const QString &argument = arguments.at(at);
+        const bool withValue = QStringList { "--port", "-p", "--baud", "-b" }.contains(argument);
+        if (withValue && at + 1 < arguments.size())
+            at += 2;
+        else if (argument.startsWith(QLatin1String("--port="))
+            || argument.startsWith(QLatin1String("--baud=")))
+            at += 1;
+        else
+            break;
+    }
+    if (at == 1 || at >= arguments.size())
+        return arguments;
+    const QStringList common = arguments.mid(1, at - 1);
+    return QStringList { arguments.first(), arguments.at(at) } + common + arguments.mid(at + 1);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -40,7 +62,7 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\ndefault.info=false"));
     UnixSignals unixSignals;
 
-    const QStringList arguments = QCoreApplication::arguments();
+    const QStringList arguments = commandFirst(QCoreApplication::arguments());
     const QString name = arguments.value(1);
     if (name == QLatin1String("--help") || name == QLatin1String("-h")
         || name == QLatin1String("help")) {
