@@ -79,6 +79,7 @@ TransportBar::TransportBar(QWidget *parent)
             speed > 0 ? QStringLiteral("%1\u00d7").arg(speed) : tr("as fast as drawn"), speed);
     }
     speedBox->setCurrentIndex(speeds().indexOf(1.0));
+    speedBox->setObjectName(QStringLiteral("playbackSpeed"));
     speedBox->setFocusPolicy(Qt::NoFocus);
     connect(speedBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         [this](int index) { emit speedChosen(speeds().value(index, 1)); });
