@@ -223,10 +223,9 @@ int Recording::rowAt(double seconds) const
             - segmentElapsed.begin() - 1));
     int low = segments[segment];
     int high = segment + 1 < segments.size() ? segments[segment + 1] : rows();
-    const double time = timestamp(low) + (seconds - segmentElapsed[segment]);
     while (low < high) {
         const int middle = low + (high - low) / 2;
-        if (double(timestamp(middle)) < time)
+        if (elapsed(middle) < seconds)
             low = middle + 1;
         else
             high = middle;
