@@ -126,8 +126,25 @@ void GraphWindows::receiveSamples(const zel::SensorSamples &samples)
     }
 }
 
+void GraphWindows::replaceSamples(const zel::SensorSamples &samples)
+{
+    for (ChartView *chart : charts)
+        chart->clearSamples();
+    receiveSamples(samples);
+    holdNewest();
+}
+
+void GraphWindows::holdNewest()
+{
+    if (held) {
+        setPaused(false);
+        setPaused(true);
+    }
+}
+
 void GraphWindows::setPaused(bool paused)
 {
+    held = paused;
     for (ChartView *chart : charts)
         chart->setPaused(paused);
     cubeView->setPaused(paused);

@@ -39,11 +39,17 @@ public:
 
     // Every sample to the charts, the last attitude to the cube.
     void receiveSamples(const zel::SensorSamples &samples);
+    // The charts' samples replaced by these, as if they had come alone.
+    void replaceSamples(const zel::SensorSamples &samples);
     void setPaused(bool paused);
+    // Paused, the windows hold what they showed; this has them show the
+    // newest samples instead and hold those.
+    void holdNewest();
 
 private:
     std::array<QWidget *, graphCount> windows() const;
 
     std::array<ChartView *, 4> charts {};
     CubeView *cubeView;
+    bool held = false;
 };

@@ -9,6 +9,7 @@ enum class LinkState {
     AwaitingPort, // the port vanished; the worker waits for it to come back
     PortOpen, // the port is open; the module has not told its version yet
     Connected, // the module has answered with its version
+    Playing, // no port open; a recording feeds the views instead
 };
 
 // A port is open and its bytes are counted: the module's replies and the
@@ -33,6 +34,8 @@ enum class LinkAction {
     Pause,
     StartSaveLog,
     StopSaveLog,
+    OpenRecording,
+    CloseRecording,
     Dfu,
     Config,
     Identify,
@@ -58,8 +61,23 @@ struct ActionState
 
 namespace linkstate_detail {
 
-enum class Shown { Always, WhileDisconnected, WhileLinked, WhileNotRecording, WhileRecording };
-enum class Usable { Always, WhileConnected, WhileConnectedOrPaused, WhileConnectedInFusionMode };
+enum class Shown {
+    Always,
+    WhileUnlinked,
+    WhileLinked,
+    WhileNotRecording,
+    WhileRecording,
+    WhilePlaying,
+};
+enum class Usable {
+    Always,
+    WhileNotPlaying,
+    WhileConnected,
+    WhileConnectedOrPlaying,
+    WhileConnectedOrPaused,
+    WhileConnectedInFusionMode,
+    WhileDisconnectedOrPlaying,
+};
 
 struct Rule
 {
@@ -69,22 +87,25 @@ struct Rule
 };
 
 // In LinkAction order. A pause outlives a dropped link, so its action stays
-// usable to end it.
+// usable to end it. A recording plays only with no port open, and nothing
+// that would reach the module can be used while it plays.
 constexpr std::array<Rule, linkActionCount> rules { {
-    { LinkAction::Connect, Shown::WhileDisconnected, Usable::Always },
+    { LinkAction::Connect, Shown::WhileUnlinked, Usable::WhileNotPlaying },
     { LinkAction::Disconnect, Shown::WhileLinked, Usable::Always },
     { LinkAction::Reset, Shown::Always, Usable::WhileConnected },
     { LinkAction::Reboot, Shown::Always, Usable::WhileConnected },
-    { LinkAction::View3D, Shown::Always, Usable::WhileConnected },
-    { LinkAction::Acc, Shown::Always, Usable::WhileConnected },
-    { LinkAction::Mag, Shown::Always, Usable::WhileConnected },
-    { LinkAction::Gyr, Shown::Always, Usable::WhileConnected },
-    { LinkAction::Eul, Shown::Always, Usable::WhileConnected },
-    { LinkAction::AllGraphs, Shown::Always, Usable::WhileConnected },
+    { LinkAction::View3D, Shown::Always, Usable::WhileConnectedOrPlaying },
+    { LinkAction::Acc, Shown::Always, Usable::WhileConnectedOrPlaying },
+    { LinkAction::Mag, Shown::Always, Usable::WhileConnectedOrPlaying },
+    { LinkAction::Gyr, Shown::Always, Usable::WhileConnectedOrPlaying },
+    { LinkAction::Eul, Shown::Always, Usable::WhileConnectedOrPlaying },
+    { LinkAction::AllGraphs, Shown::Always, Usable::WhileConnectedOrPlaying },
     { LinkAction::Pause, Shown::Always, Usable::WhileConnectedOrPaused },
     { LinkAction::StartSaveLog, Shown::WhileNotRecording, Usable::WhileConnected },
     { LinkAction::StopSaveLog, Shown::WhileRecording, Usable::Always },
-    { LinkAction::Dfu, Shown::Always, Usable::Always },
+    { LinkAction::OpenRecording, Shown::Always, Usable::WhileDisconnectedOrPlaying },
+    { LinkAction::CloseRecording, Shown::WhilePlaying, Usable::Always },
+    { LinkAction::Dfu, Shown::Always, Usable::WhileNotPlaying },
     { LinkAction::Config, Shown::Always, Usable::WhileConnected },
     { LinkAction::Identify, Shown::Always, Usable::WhileConnected },
     { LinkAction::MagCalibration, Shown::Always, Usable::WhileConnectedInFusionMode },
@@ -109,15 +130,16 @@ constexpr ActionState actionState(LinkAction action, LinkState state, LinkContex
     const Rule rule = rules[std::size_t(action)];
     const bool disconnected = state == LinkState::Disconnected;
     const bool connected = state == LinkState::Connected;
+    const bool playing = state == LinkState::Playing;
     bool visible = true;
     switch (rule.shown) {
     case Shown::Always:
         break;
-    case Shown::WhileDisconnected:
-        visible = disconnected;
+    case Shown::WhileUnlinked:
+        visible = disconnected || playing;
         break;
     case Shown::WhileLinked:
-        visible = !disconnected;
+        visible = !disconnected && !playing;
         break;
     case Shown::WhileNotRecording:
         visible = !context.recording;
@@ -125,19 +147,31 @@ constexpr ActionState actionState(LinkAction action, LinkState state, LinkContex
     case Shown::WhileRecording:
         visible = context.recording;
         break;
+    case Shown::WhilePlaying:
+        visible = playing;
+        break;
     }
     bool enabled = true;
     switch (rule.usable) {
     case Usable::Always:
         break;
+    case Usable::WhileNotPlaying:
+        enabled = !playing;
+        break;
     case Usable::WhileConnected:
         enabled = connected;
+        break;
+    case Usable::WhileConnectedOrPlaying:
+        enabled = connected || playing;
         break;
     case Usable::WhileConnectedOrPaused:
         enabled = connected || context.paused;
         break;
     case Usable::WhileConnectedInFusionMode:
         enabled = connected && context.fusionMode;
+        break;
+    case Usable::WhileDisconnectedOrPlaying:
+        enabled = disconnected || playing;
         break;
     }
     return { visible, enabled };

@@ -7,10 +7,13 @@
 #include "graphwindows.h"
 #include "handover.h"
 #include "notices.h"
+#include "playback.h"
+#include "recordingreader.h"
 #include "remembered.h"
 #include "sampletext.h"
 #include "statusline.h"
 #include "task.h"
+#include "transportbar.h"
 #include "ui_mainwindows.h"
 #include "zelversion.h"
 
@@ -19,6 +22,7 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -27,10 +31,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QSurfaceFormat>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -65,7 +72,13 @@ MainView::MainView(QWidget *parent)
     plainTextEdit = findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
     consoleFeed = new ConsoleFeed(plainTextEdit, consoleLineLimit);
     plainTextEdit->installEventFilter(this);
+    plainTextEdit->viewport()->installEventFilter(this);
     statusLine = new StatusLine(statusBar());
+    playback = new Playback(this);
+    transportBar = new TransportBar;
+    ui->gridLayout->addWidget(transportBar, 3, 0);
+    transportBar->hide();
+    setAcceptDrops(true);
 
     createActions();
     createMenus();
@@ -138,6 +151,10 @@ void MainView::createActions()
     connect(actionStartSaveLog, &QAction::triggered, this, &MainView::saveLog);
     actionStopSaveLog = newLinkAction(LinkAction::StopSaveLog, tr("&Stop Saving Log"));
     connect(actionStopSaveLog, &QAction::triggered, this, &MainView::stopSaveLog);
+    actionOpenRecording = newLinkAction(LinkAction::OpenRecording, tr("Open Recording\u2026"));
+    connect(actionOpenRecording, &QAction::triggered, this, &MainView::openRecording);
+    actionCloseRecording = newLinkAction(LinkAction::CloseRecording, tr("Close Recording"));
+    connect(actionCloseRecording, &QAction::triggered, this, &MainView::closeRecording);
     actionDfu = newLinkAction(LinkAction::Dfu, tr("&Device Firmware Update"));
     connect(actionDfu, &QAction::triggered, this, &MainView::showDfu);
     actionConfig = newLinkAction(LinkAction::Config, tr("Device Config"));
@@ -183,6 +200,8 @@ void MainView::createMenus()
     utilitiesMenu = menuBar()->addMenu(tr("&Utilities"));
     utilitiesMenu->addAction(actionStartSaveLog);
     utilitiesMenu->addAction(actionStopSaveLog);
+    utilitiesMenu->addAction(actionOpenRecording);
+    utilitiesMenu->addAction(actionCloseRecording);
     utilitiesMenu->addSeparator();
     utilitiesMenu->addAction(actionDfu);
     utilitiesMenu->addAction(actionConfig);
@@ -245,6 +264,36 @@ void MainView::connectSignals()
     connect(worker, &Task::sendStatusNotice, statusLine, &StatusLine::setNotice);
     connect(worker, &Task::sendOpenFailed, this, &MainView::openFailed);
     connect(worker, &Task::sendRecordingEnded, this, &MainView::recordingEnded);
+    connectPlayback();
+}
+
+void MainView::connectPlayback()
+{
+    connect(playback, &Playback::played, this,
+        [this](const zel::SensorSamples &samples, const QString &consoleText) {
+            graphs->receiveSamples(samples);
+            graphs->holdNewest(); // a step while paused
+            consoleFeed->add(consoleText);
+        });
+    connect(playback, &Playback::jumped, this,
+        [this](const zel::SensorSamples &recent, const QString &consoleText) {
+            graphs->replaceSamples(recent);
+            consoleFeed->add(consoleText);
+        });
+    connect(playback, &Playback::positionChanged, this, [this] {
+        transportBar->setPosition(
+            qRound(playback->rows().elapsed(playback->position()) * 1000), playback->timeText());
+        statusLine->setPlayback(playback->positionText());
+    });
+    // Paused, the charts can be looked back through as the live view's.
+    connect(playback, &Playback::playingChanged, this, [this](bool playing) {
+        graphs->setPaused(!playing);
+        transportBar->setPlaying(playing);
+    });
+    connect(transportBar, &TransportBar::playingRequested, playback, &Playback::setPlaying);
+    connect(transportBar, &TransportBar::seekRequested, playback, &Playback::seek);
+    connect(transportBar, &TransportBar::stepRequested, playback, &Playback::step);
+    connect(transportBar, &TransportBar::speedChosen, playback, &Playback::setSpeed);
 }
 
 void MainView::createNotices()
@@ -288,6 +337,8 @@ void MainView::disconnection()
 
 void MainView::showSerialdis()
 {
+    if (linkState == LinkState::Playing)
+        closeRecording(); // the user connected from the connection dialog
     setLinkState(LinkState::PortOpen);
 }
 
@@ -298,6 +349,8 @@ void MainView::receiveVersion(QString version)
     if (!noModule && !portIsOpen(linkState))
         return;
     firmwareVersion = version;
+    if (noModule && linkState == LinkState::Playing)
+        closeRecording();
     if (noModule) {
         enterDisconnectedState(false);
     } else {
@@ -403,6 +456,94 @@ void MainView::endRecording(const QString &reason)
     linkContext.recording = false;
     setLinkState(linkState);
     statusLine->recordingEnded(reason);
+}
+
+void MainView::openRecording()
+{
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, tr("Open Recording"), remembered::logFolder(), tr("csv (*.csv)"));
+    if (!fileName.isEmpty())
+        openRecordingFile(fileName);
+}
+
+bool MainView::openRecordingFile(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    QProgressDialog progress(tr("Opening %1").arg(name), tr("Cancel"), 0, 1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    zel::Recording recording;
+    QString error;
+    const bool read
+        = zel::readRecordingFile(path, &recording, &error, [&progress](qint64 done, qint64 total) {
+              progress.setValue(int(done * 999 / std::max<qint64>(1, total)));
+              return !progress.wasCanceled();
+          });
+    progress.close();
+    if (!read) {
+        if (!error.isEmpty())
+            execMessageBox(QMessageBox::Warning, tr("Open Recording"), error);
+        return false;
+    }
+    endPause();
+    QList<int> segmentMarks;
+    for (int start : recording.segmentStarts()) {
+        if (start > 0)
+            segmentMarks << qRound(recording.elapsed(start) * 1000);
+    }
+    transportBar->setRecording(qRound(recording.length() * 1000), segmentMarks);
+    const bool torn = recording.tornRowLeftOut();
+    graphs->setPaused(true);
+    playback->open(std::move(recording), name);
+    transportBar->setPlaying(false);
+    transportBar->show();
+    setLinkState(LinkState::Playing);
+    statusLine->setNotice(
+        torn ? tr("%1: the last row was cut short and is left out").arg(name) : QString());
+    return true;
+}
+
+void MainView::closeRecording()
+{
+    playback->close();
+    transportBar->hide();
+    graphs->setPaused(false);
+    setLinkState(LinkState::Disconnected);
+}
+
+QString MainView::droppedRecording(const QDropEvent *event) const
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile() || !actionOpenRecording->isEnabled())
+        return QString();
+    const QString path = urls.first().toLocalFile();
+    return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? path : QString();
+}
+
+bool MainView::takeDrop(QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event);
+    const QString path = droppedRecording(drop);
+    if (path.isEmpty())
+        return false;
+    drop->acceptProposedAction();
+    // Read once the drop is over: the drag source waits for its answer.
+    if (type == QEvent::Drop)
+        QTimer::singleShot(0, this, [this, path] { openRecordingFile(path); });
+    return true;
+}
+
+void MainView::dragEnterEvent(QDragEnterEvent *event)
+{
+    takeDrop(event);
+}
+
+void MainView::dropEvent(QDropEvent *event)
+{
+    takeDrop(event);
 }
 
 void MainView::identifyInfo()
@@ -547,14 +688,17 @@ void MainView::stopWorker()
 
 bool MainView::eventFilter(QObject *watched, QEvent *event)
 {
-    // The console, being editable, would keep Space for itself, and it has
-    // the focus whenever the main window has; while the pause can be used,
-    // Space is the pause's.
+    // The console, being editable, would keep its drops and keys for
+    // itself, and it has the focus whenever the main window has; a data log
+    // dropped is the window's, and while the pause can be used Space is the
+    // pause's, as the transport bar's keys are the bar's.
+    if (watched == plainTextEdit->viewport() && takeDrop(event))
+        return true;
     if (watched != plainTextEdit || event->type() != QEvent::ShortcutOverride)
         return QMainWindow::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier
-        || !actionPause->isEnabled())
+    const bool pauseKey = key->key() == Qt::Key_Space && actionPause->isEnabled();
+    if (key->modifiers() != Qt::NoModifier || !(pauseKey || transportBar->takesKey(key->key())))
         return false;
     event->ignore();
     return true;

@@ -21,9 +21,11 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class Playback;
 class QThread;
 class StatusLine;
 class Task;
+class TransportBar;
 
 namespace Ui {
 class MainView;
@@ -100,15 +102,27 @@ public slots:
     void openFailed(
         const QString &portName, QSerialPort::SerialPortError error, const QString &reason);
     void recordingEnded(const QString &reason, bool fileFault);
+    // Plays a data log in the views in place of the module; the tool stays
+    // as it was when the file cannot be read or the user cancels reading it.
+    void openRecording();
+    bool openRecordingFile(const QString &path);
+    void closeRecording();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void createActions();
     void createMenus();
     void connectSignals();
+    void connectPlayback();
+    // The data log a drop carries, if one can be opened now.
+    QString droppedRecording(const QDropEvent *event) const;
+    // Handles a drop meant for the window; true when it was one.
+    bool takeDrop(QEvent *event);
     void createNotices();
     // Creates an action that follows the link.
     QAction *newLinkAction(LinkAction action, const QString &text);
@@ -135,6 +149,8 @@ private:
 
     QAction *actionStartSaveLog;
     QAction *actionStopSaveLog;
+    QAction *actionOpenRecording;
+    QAction *actionCloseRecording;
     QAction *actionConnect;
     QAction *actionDisconnect;
     DeviceNotices *notices = nullptr;
@@ -148,6 +164,8 @@ private:
     QPlainTextEdit *plainTextEdit;
     ConsoleFeed *consoleFeed;
     QLabel *pausedLabel;
+    Playback *playback;
+    TransportBar *transportBar;
     StatusLine *statusLine;
     QMenu *settingsMenu;
     QMenu *graphsMenu;

@@ -56,11 +56,21 @@ void StatusLine::setLinkState(LinkState state)
     case LinkState::Connected:
         link->setText(QStringLiteral("%1 @ %2").arg(portName).arg(baudRate));
         break;
+    case LinkState::Playing:
+        link->setText(playback);
+        break;
     }
     if (state != LinkState::Connected)
         firmware->clear();
     if (!portIsOpen(state))
         rate->clear();
+}
+
+void StatusLine::setPlayback(const QString &text)
+{
+    playback = text;
+    if (linkState == LinkState::Playing)
+        link->setText(text);
 }
 
 void StatusLine::setPort(const QString &name, int baud)

@@ -24,6 +24,8 @@ public:
     explicit StatusLine(QStatusBar *bar, std::function<qint64()> msClock = {});
 
     void setLinkState(LinkState state);
+    // What the link field shows while a recording plays.
+    void setPlayback(const QString &text);
     // Empty while the module has not told its version.
     void setFirmware(const QString &version);
     void setRecording(const QString &fileName);
@@ -49,6 +51,7 @@ private:
     QLabel *recording;
     QLabel *notice;
     QString portName;
+    QString playback;
     int baudRate = 0;
     // Counts are figures of a link only while a port is open; a new one
     // starts its rate afresh.

@@ -113,6 +113,25 @@ QString consoleStamp(const QDate &date, const QTime &time)
     return text;
 }
 
+QString elapsedText(double seconds, bool withHours)
+{
+    const qint64 ms = seconds > 0 ? std::llround(std::min(seconds, 1e12) * 1000) : 0;
+    QString text;
+    const qint64 minutes = ms / 60000;
+    if (withHours) {
+        text = QString::number(minutes / 60).rightJustified(2, QLatin1Char('0'));
+        text.append(QLatin1Char(':'));
+        appendPadded(text, int(minutes % 60), 2);
+    } else {
+        text = QString::number(minutes).rightJustified(2, QLatin1Char('0'));
+    }
+    text.append(QLatin1Char(':'));
+    appendPadded(text, int(ms / 1000 % 60), 2);
+    text.append(QLatin1Char('.'));
+    appendPadded(text, int(ms % 1000), 3);
+    return text;
+}
+
 QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time)
 {
     QString text;

@@ -18,6 +18,11 @@ QString valueText(float value);
 void appendValueText(QString &text, float value);
 // The date and time that begin each console line: "yyyy/MM/dd HH:mm:ss.zzz".
 QString consoleStamp(const QDate &date, const QTime &time);
+// A time into a recording in the form of a console stamp's time,
+// "HH:mm:ss.zzz" (the hours going on past 23), for the lines of a played
+// sample; or, `withHours` false, as "mm:ss.zzz" (the minutes going on past
+// 59). Rounded to the millisecond; negative times read as 0.
+QString elapsedText(double seconds, bool withHours = true);
 
 // The three console lines of one frame, each ending in a line feed.
 QString sensorConsoleText(const SensorSample &sample, const QDate &date, const QTime &time);

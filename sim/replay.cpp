@@ -1,11 +1,11 @@
 #include "replay.h"
 
+#include "logfield.h"
+
 #include <QFile>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <limits>
 
 namespace zel::sim {
 
@@ -20,35 +20,19 @@ qint64 delayUs(double seconds)
     return std::llround(std::min(seconds, 3600.0) * 1e6);
 }
 
-// The float the tool wrote as `text` in column `column` (from 0). The text
-// is read straight to the nearest float: by way of a double it is rounded
-// twice, and the shortest text of a float does not always survive that
-// ("7.038531e-26" lands one float off). The nearest float rounds back to
-// the same text, but for one case: a negative sensor value that rounds to
-// zero is written "-0.000000" while -0.0 itself is written "0.000000". The
-// timestamp is written as its shortest text, which for -0.0 is "-0".
+// The float the tool wrote as `text` in column `column` (from 0).
 bool readValue(const QByteArray &text, int column, float *value)
 {
-    const char *end = text.constData() + text.size();
-    const auto [stop, status] = std::from_chars(text.constData(), end, *value);
-    if (status != std::errc() || stop != end)
-        return false;
-    if (column > 0 && *value == 0 && text.startsWith('-'))
-        *value = -std::numeric_limits<float>::denorm_min();
-    return true;
+    return readLogField(text.constData(), text.constData() + text.size(), column, value);
 }
 
 // The rotation of quaternion (w, x, y, z) as the module reports it beside.
 void setAngleAxis(SensorSample &s)
 {
-    const double norm = std::hypot(double(s.quat[1]), double(s.quat[2]), double(s.quat[3]));
-    s.angle = float(2 * std::acos(std::clamp(double(s.quat[0]), -1.0, 1.0)));
-    if (norm > 0) {
-        for (int i = 0; i < 3; ++i)
-            s.axis[i] = float(s.quat[i + 1] / norm);
-    } else {
-        s.axis[2] = 1; // no rotation; four zeros would read as nothing received yet
-    }
+    const std::array<float, 4> angleAxis
+        = angleAxisFromQuaternion(s.quat[0], s.quat[1], s.quat[2], s.quat[3]);
+    s.angle = angleAxis[0];
+    std::copy(angleAxis.begin() + 1, angleAxis.end(), s.axis);
 }
 
 } // namespace

@@ -30,6 +30,11 @@ public:
     // restarted, or another module answers): times from before cannot share
     // an axis with the new ones, so the history starts afresh.
     void append(float time, float first, float second, float third);
+    void clear()
+    {
+        count = 0;
+        next = 0;
+    }
 
     int size() const { return count; }
     int capacity() const { return int(samples.size()); }

@@ -54,6 +54,15 @@ void ChartRange::setRangeLimits(double low, double high)
     applyZeroCentredRange(low, high);
 }
 
+void ChartRange::clear()
+{
+    for (QVector<float> &window : valueWindow)
+        window.clear();
+    valueMin = FLT_MAX;
+    valueMax = -FLT_MAX;
+    applyZeroCentredRange(limitLow, limitHigh);
+}
+
 bool ChartRange::trackExtremes(float first, float second, float third)
 {
     const float previousMin = valueMin;

@@ -36,6 +36,8 @@ public:
 
     // Sets the limits and applies them at once as the range.
     void setRangeLimits(double low, double high);
+    // Forgets every value: the range is the limits again.
+    void clear();
 
     // Takes one sample. Returns true when the range was recomputed (it may
     // come out the same as before).

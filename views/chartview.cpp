@@ -558,6 +558,14 @@ void ChartView::setPaused(bool pause)
     }
 }
 
+void ChartView::clearSamples()
+{
+    traces = zel::ChartTraces(visibleTicks, visibleSpan);
+    range.clear();
+    pastSamples.clear();
+    changed = true;
+}
+
 void ChartView::fitToLiveView()
 {
     valueLow = -heldHalfSpan;

@@ -83,6 +83,8 @@ public:
     // shows its history from the newest 500 samples back; on resuming it
     // shows the latest at once.
     void setPaused(bool pause);
+    // Forgets every sample, as a chart that has received none.
+    void clearSamples();
 
     void setTraceNames(const QStringList &names);
     void setAxisTitle(const QString &title);

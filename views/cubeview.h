@@ -24,6 +24,8 @@ public:
     // While paused the cube holds still; on resuming it shows the latest
     // orientation received.
     void setPaused(bool pause);
+    // The orientation drawn.
+    zel::AngleAxis shownOrientation() const { return angleAxis; }
 
 public slots:
     void receiveAngleAxis(float rad, float x, float y, float z);

@@ -5,6 +5,7 @@
 // remembers for the next start.
 
 #include "chartview.h"
+#include "cubeview.h"
 #include "firmware.h"
 #include "mainwindows.h"
 #include "moduleframes.h"
@@ -13,11 +14,13 @@
 #include "uihelpers.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSettings>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,12 +28,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The 18 actions in menu order.
-const char *const actionTexts[]
-    = { "&Connect", "&Disconnect", "&Reset to Default", "&Reboot the Device", "&3D View",
-          "&Accelerometer", "&Magnetometer", "&Gyroscope", "&Euler Angle", "&Open/Close All Graphs",
-          "Pause Live View", "&Start Saving Log", "&Stop Saving Log", "&Device Firmware Update",
-          "Device Config", "Identify The Device", "Mag Calibration", "&Version" };
+// The 20 actions in menu order.
+const char *const actionTexts[] = { "&Connect", "&Disconnect", "&Reset to Default",
+    "&Reboot the Device", "&3D View", "&Accelerometer", "&Magnetometer", "&Gyroscope",
+    "&Euler Angle", "&Open/Close All Graphs", "Pause Live View", "&Start Saving Log",
+    "&Stop Saving Log", "Open Recording\u2026", "Close Recording", "&Device Firmware Update",
+    "Device Config", "Identify The Device", "Mag Calibration", "&Version" };
+
+// Five rows, module time going back before the fourth (a reboot), the
+// fifth 60 ms into the recording. Acc_X and pitch follow the row; the
+// quaternions turn by pi about Z, Y and X in the last three.
+const QByteArray driveLog = [] {
+    QByteArray log = "Timestamp,Acc_X,Acc_Y,Acc_Z,Mag_X,Mag_Y,Mag_Z,Gyr_X,Gyr_Y,Gyr_Z,Quat_W,"
+                     "Quat_X,Quat_Y,Quat_Z,EulerAngle_X,EulerAngle_Y,EulerAngle_Z\n";
+    const char *rows[][3] = { { "0.5", "1", "1,0,0,0" }, { "0.52", "2", "1,0,0,0" },
+        { "0.54", "3", "0,0,0,1" }, { "0.1", "4", "0,0,1,0" }, { "0.12", "5", "0,1,0,0" } };
+    for (const auto &row : rows)
+        log += QByteArray(row[0]) + ',' + row[1] + ",0,0,0,0,0,0,0,0," + row[2] + ',' + row[1]
+            + "0,0,0\n";
+    return log;
+}();
 
 // The window with that title.
 template <typename Window = QWidget> Window *windowTitled(const QString &title)
@@ -57,6 +74,7 @@ private slots:
     void noticesNeverOutliveTheWindow();
     void sampleQualityReachesTheNotices();
     void pauseHoldsTheViewsWhileTheDataGoesOn();
+    void recordingPlaysSeeksAndSteps();
     void failedOpenSaysWhy_data();
     void failedOpenSaysWhy();
     void choicesAreThereAtTheNextStart();
@@ -96,25 +114,25 @@ void TestMainView::actionsFollowTheLinkState_data()
     const QStringList paused = connected + QStringList { "Pause Live View" };
     const QStringList ahrs = connected + QStringList { "ahrs" };
     const QStringList recording = ahrs + QStringList { "file", "&Start Saving Log" };
-    const QString disconnected = "E-DDDDDDDDDD-EDDDE";
+    const QString disconnected = "E-DDDDDDDDDD-E-EDDDE";
     const QString bleNotice = "|Notice: One connection at a time.\n"
                               "Mobile App Connected. PC Tool Stopped.";
     QTest::newRow("disconnected") << QStringList() << disconnected;
-    QTest::newRow("port open") << QStringList { "Not Connected", "open" } << "-EDDDDDDDDDD-EDDDE";
-    QTest::newRow("connected") << connected << "-EEEEEEEEEEE-EEEDE";
-    QTest::newRow("connected, AHRS") << ahrs << "-EEEEEEEEEEE-EEEEE";
-    QTest::newRow("AHRS then IMU") << ahrs + QStringList { "imu" } << "-EEEEEEEEEEE-EEEDE";
-    QTest::newRow("recording") << recording << "-EEEEEEEEEE-EEEEEE";
+    QTest::newRow("port open") << QStringList { "Not Connected", "open" } << "-EDDDDDDDDDD-D-EDDDE";
+    QTest::newRow("connected") << connected << "-EEEEEEEEEEE-D-EEEDE";
+    QTest::newRow("connected, AHRS") << ahrs << "-EEEEEEEEEEE-D-EEEEE";
+    QTest::newRow("AHRS then IMU") << ahrs + QStringList { "imu" } << "-EEEEEEEEEEE-D-EEEDE";
+    QTest::newRow("recording") << recording << "-EEEEEEEEEE-ED-EEEEE";
     QTest::newRow("port vanished, the tool waits for it, still paused")
-        << paused + QStringList { "Not Connected", "awaiting" } << "-EDDDDDDDDeD-EDDDE";
+        << paused + QStringList { "Not Connected", "awaiting" } << "-EDDDDDDDDeD-D-EDDDE";
     QTest::newRow("port gone for good ends the pause")
-        << paused + QStringList { "Not Connected", "awaiting", "gone" } << "-EDDDDDDDDDD-EDDDE";
+        << paused + QStringList { "Not Connected", "awaiting", "gone" } << "-EDDDDDDDDDD-D-EDDDE";
     QTest::newRow("paused through the re-open after a silence")
-        << paused + connected << "-EEEEEEEEEeE-EEEDE";
+        << paused + connected << "-EEEEEEEEEeE-D-EEEDE";
     QTest::newRow("Disconnect ends the pause")
         << paused + QStringList { "&Disconnect" } << disconnected;
     QTest::newRow("the update ends the pause") << paused + QStringList { "update" }
-                                               << "-EEEEEEEEEEE-EEEDE|Do you wish to update the "
+                                               << "-EEEEEEEEEEE-D-EEEDE|Do you wish to update the "
                                                   "firmware?";
     QTest::newRow("version reply overtaken by Disconnect")
         << connected + QStringList { "&Disconnect", "2.0.0" } << disconnected;
@@ -126,7 +144,11 @@ void TestMainView::actionsFollowTheLinkState_data()
     QTest::newRow("Not Connected inside a longer text")
         << connected + QStringList { "Port: Not Connected (lost)" } << disconnected;
     QTest::newRow("not connected in lower case")
-        << connected + QStringList { "not connected" } << "-EEEEEEEEEEE-EEEDE";
+        << connected + QStringList { "not connected" } << "-EEEEEEEEEEE-D-EEEDE";
+    QTest::newRow("playing a recording") << QStringList { "play" } << "D-DDEEEEEEDD-EEDDDDE";
+    QTest::newRow("closing it") << QStringList { "play", "Close Recording" } << disconnected;
+    QTest::newRow("connecting from the dialog ends the playing")
+        << QStringList { "play", "Not Connected", "open" } << "-EDDDDDDDDDD-D-EDDDE";
 }
 
 void TestMainView::actionsFollowTheLinkState()
@@ -165,8 +187,11 @@ void TestMainView::actionsFollowTheLinkState()
                 static_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click();
             });
             findAction(window, "&Device Firmware Update")->trigger();
-        } else if (step.startsWith('&') || step == "Pause Live View")
-            findAction(window, step)->trigger();
+        } else if (step == "play") {
+            QVERIFY(writeFile(dir.filePath("drive.csv"), driveLog));
+            QVERIFY(window->openRecordingFile(dir.filePath("drive.csv")));
+        } else if (QAction *action = findAction(window, step))
+            action->trigger();
         else
             emit worker->sendVersion(step);
     }
@@ -309,6 +334,45 @@ void TestMainView::pauseHoldsTheViewsWhileTheDataGoesOn()
     QCOMPARE(chart->shownTraces().points(0).at(6).y(), 6.0);
     QCOMPARE(
         console->toPlainText(), "Sensors 1\nSensors 2\nSensors 3\nSensors 4\nSensors 5\nSensors 6");
+}
+
+// Each view shows the row the recording is at: the chart its minute up to
+// there, the cube that row's attitude and the console its lines.
+void TestMainView::recordingPlaysSeeksAndSteps()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("drive.csv"), driveLog));
+    ChartView *chart = windowTitled<ChartView>("Accelerometer Data");
+    CubeView *cube = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        cube = qobject_cast<CubeView *>(w) ? qobject_cast<CubeView *>(w) : cube;
+    auto *console = window->findChild<QPlainTextEdit *>("plainTextEdit");
+    auto *position = window->findChild<QLabel *>("linkStatus");
+    const float pi = float(M_PI);
+    const auto shows = [&](int samples, QVector4D attitude, const QString &lastLine) {
+        QCOMPARE(chart->history().size(), samples);
+        QCOMPARE(chart->shownTraces().points(0).last().y(), double(lastLine.at(26).digitValue()));
+        const zel::AngleAxis shown = cube->shownOrientation();
+        QCOMPARE(QVector4D(shown.angle, shown.x, shown.y, shown.z), attitude);
+        QTRY_COMPARE(console->toPlainText().section('\n', -1), lastLine);
+    };
+
+    QVERIFY(window->openRecordingFile(dir.filePath("drive.csv")));
+    QCOMPARE(position->text(), "drive.csv  00:00.000 / 00:00.060");
+    shows(1, { 0, 0, 0, 1 }, "00:00:00.000 Euler Angles 10.000000, 0.000000, 0.000000");
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(console, Qt::Key_Space);
+    QTRY_COMPARE(position->text(), "drive.csv  00:00.060 / 00:00.060");
+    shows(2, { pi, 1, 0, 0 }, "00:00:00.060 Euler Angles 50.000000, 0.000000, 0.000000");
+
+    window->findChild<QSlider *>("seekSlider")->setValue(30);
+    QCOMPARE(position->text(), "drive.csv  00:00.040 / 00:00.060");
+    shows(3, { pi, 0, 0, 1 }, "00:00:00.040 Euler Angles 30.000000, 0.000000, 0.000000");
+    QTest::keyClick(console, Qt::Key_Right);
+    shows(1, { pi, 0, 1, 0 }, "00:00:00.040 Euler Angles 40.000000, 0.000000, 0.000000");
+    QTest::keyClick(console, Qt::Key_Left);
+    shows(3, { pi, 0, 0, 1 }, "00:00:00.040 Euler Angles 30.000000, 0.000000, 0.000000");
 }
 
 void TestMainView::failedOpenSaysWhy_data()

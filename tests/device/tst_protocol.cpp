@@ -1,11 +1,15 @@
-// The frame scan, the carry-over and the texts made of decoded frames, as
-// bytes and numbers in and out.
+// The frame scan, the carry-over, the texts made of decoded frames and a
+// data log read back, as bytes and numbers in and out.
 
+#include "firmware.h"
 #include "moduleframes.h"
 #include "protocol.h"
+#include "recordingreader.h"
 #include "sampletext.h"
 
 #include <QtTest>
+
+#include <cmath>
 
 using namespace zel;
 using frames::bytes;
@@ -100,6 +104,91 @@ private slots:
             QByteArray(
                 "Timestamp,Acc_X,Acc_Y,Acc_Z,Mag_X,Mag_Y,Mag_Z,Gyr_X,Gyr_Y,Gyr_Z,Quat_W,Quat_X,"
                 "Quat_Y,Quat_Z,EulerAngle_X,EulerAngle_Y,EulerAngle_Z\n"));
+    }
+
+    void recordingReadsOnlyADataLog_data()
+    {
+        // The file's text, then the message, or the rows read and whether a
+        // torn last row was left out.
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("read");
+        const QByteArray header = csvHeader();
+        const QByteArray row = "0.5" + QByteArray(",1.000000").repeated(16) + "\n";
+        QTest::newRow("empty") << QByteArray() << "drive.csv: the file is empty";
+        QTest::newRow("header only") << header << "drive.csv: no rows after the header";
+        QTest::newRow("not a data log") << QByteArray("Timestamp,Acc_X\n0.5,1\n")
+                                        << "drive.csv:1: not the data log's header of 17 columns";
+        QTest::newRow("short row")
+            << header + row + row + row.mid(4) << "drive.csv:4: 16 fields, expected 17";
+        QTest::newRow("empty line") << header + "\n" + row << "drive.csv:2: 0 fields, expected 17";
+        QTest::newRow("not a number") << header
+                + QByteArray(row).replace(
+                    ",1.000000,1.000000,1.000000,1.000000", ",1.000000,1.000000,1.000000,1.0x")
+                                      << "drive.csv:2: Mag_X \"1.0x\" is not a number";
+        QTest::newRow("no time") << header + "nan" + row.mid(3)
+                                 << "drive.csv:2: Timestamp \"nan\" is not a finite number";
+        QTest::newRow("torn last row") << header + row + row.left(40) << "1 torn";
+        QTest::newRow("header with the platform's line end")
+            << header.chopped(1) + "\r\n" + row << "1";
+    }
+
+    void recordingReadsOnlyADataLog()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, read);
+        Recording recording;
+        QString error;
+        if (readRecording(
+                text.constData(), std::size_t(text.size()), "drive.csv", &recording, &error))
+            error = QString::number(recording.rows()) + (recording.tornRowLeftOut() ? " torn" : "");
+        QCOMPARE(error, read);
+    }
+
+    // Forms the tool never writes but an edited file may hold, and the
+    // module's time through a reboot: 10.5 s, then from 2 s again.
+    void recordingReadsEveryNumberFormAndFollowsTime()
+    {
+        const QByteArray text = csvHeader() + "10,1.5e+03,nan,-inf,inf,-0.000000,1E-3,-0,0.25,0.5,"
+            + "1,0,0,0,7,8,9\n10.5" + QByteArray(",0").repeated(16) + "\n2"
+            + QByteArray(",0").repeated(16) + "\n2.25" + QByteArray(",0").repeated(16) + "\n";
+        Recording recording;
+        QString error;
+        QVERIFY(readRecording(text.constData(), std::size_t(text.size()), "x", &recording, &error));
+        const SensorSample first = recording.sample(0);
+        QCOMPARE(first.acc[0], 1500.0f);
+        QVERIFY(std::isnan(first.acc[1]));
+        QCOMPARE(first.acc[2], -INFINITY);
+        QCOMPARE(first.mag[0], INFINITY);
+        QCOMPARE(valueText(first.mag[1]), "-0.000000"); // as the live console showed it
+        QCOMPARE(first.mag[2], 0.001f);
+        QCOMPARE(first.euler, (std::array<float, 3> { 7, 8, 9 }));
+        QCOMPARE(first.angleAxis, (std::array<float, 4> { 0, 0, 0, 1 }));
+        QCOMPARE(recording.segmentStarts(), (std::vector<int> { 0, 2 }));
+        QCOMPARE(recording.elapsed(3), 0.75);
+        QCOMPARE(recording.rowAt(0.6), 3);
+        QCOMPARE(recording.rowAt(0.5), 1);
+    }
+
+    // A file of several blocks reads whole, and the reading can be stopped.
+    void recordingFileReadsBlockByBlock()
+    {
+        const QString path = QDir::temp().filePath("long.csv");
+        QByteArray text = csvHeader();
+        for (int row = 0; row < 20000; ++row)
+            text += QByteArray::number(row) + QByteArray(",-1234.567890").repeated(16) + "\n";
+        QVERIFY(writeFile(path, text));
+        Recording recording;
+        QString error;
+        int blocks = 0;
+        QVERIFY(
+            readRecordingFile(path, &recording, &error, [&](qint64, qint64) { return ++blocks; }));
+        QCOMPARE(recording.rows(), 20000);
+        QCOMPARE(recording.sample(19999).euler[2], -1234.56789f);
+        QVERIFY(blocks > 2);
+        QVERIFY(!readRecordingFile(path, &recording, &error, [](qint64, qint64) { return false; }));
+        QCOMPARE(error, "");
+        QVERIFY(!readRecordingFile("nowhere.csv", &recording, &error));
+        QCOMPARE(error, "nowhere.csv: No such file or directory");
     }
 
     void versionTexts_data()

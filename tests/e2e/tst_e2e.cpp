@@ -2,6 +2,7 @@
 // shows. Where the program's own end is under test, this program plays the
 // tool itself in a process of its own (see main).
 
+#include "chartview.h"
 #include "firmware.h"
 #include "logcheck.h"
 #include "mainwindows.h"
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -125,6 +127,43 @@ void TestE2E::recordsOneUnbrokenRunAcrossDisconnectAndReconnect()
     const QString problem = logcheck::problem(log, sent, &rows);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY2(rows > 200, qPrintable(QString::number(rows)));
+
+    // Opened again and played as fast as drawn, it shows every row as it
+    // was recorded: all timestamps and accelerations in the chart's minute,
+    // every value of the last 333 rows in the console.
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> logged = file.readAll().split('\n').mid(1, rows);
+    QVERIFY(tool.window->openRecordingFile(log));
+    auto *speed = tool.window->findChild<QComboBox *>("playbackSpeed");
+    speed->setCurrentIndex(speed->count() - 1);
+    tool.action("Play")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(tool.action("Play"), 10000);
+    ChartView *chart = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        chart = w->windowTitle() == "Accelerometer Data" ? qobject_cast<ChartView *>(w) : chart;
+    QCOMPARE(chart->history().size(), rows);
+    QStringList expected;
+    for (int i = 0; i < rows; ++i) {
+        const QList<QByteArray> fields = logged.at(i).split(',');
+        const zel::HistorySample &sample = chart->history().at(i);
+        QCOMPARE(zel::timestampText(sample.time), fields.at(0));
+        for (int j = 0; j < 3; ++j)
+            QCOMPARE(zel::valueText(sample.values[j]), fields.at(j + 1));
+        if (i >= rows - 333)
+            expected << "Sensors " + fields.mid(1, 9).join(", ")
+                     << "Quaternions " + fields.mid(10, 4).join(", ")
+                     << "Euler Angles " + fields.mid(14, 3).join(", ");
+    }
+    auto *console = tool.window->findChild<QPlainTextEdit *>("plainTextEdit");
+    const auto shown = [console, &expected] {
+        QStringList lines = console->toPlainText().split('\n');
+        lines = lines.mid(lines.size() - expected.size());
+        for (QString &line : lines)
+            line.remove(0, 13); // the time into the recording
+        return lines;
+    };
+    QTRY_COMPARE(shown(), expected);
 
     const int before = tool.samples;
     QVERIFY(tool.pressConnect());
