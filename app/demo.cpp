@@ -4,6 +4,7 @@
 //   zel-demo <screenshot.png> [seconds]
 
 #include "mainwindows.h"
+#include "remembered.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,5 @@
 #include "mainwindows.h"
+#include "remembered.h"
 #include "zelversion.h"
 
 #include <QApplication>

@@ -7,8 +7,7 @@
 #include "graphwindows.h"
 #include "handover.h"
 #include "notices.h"
-#include "playback.h"
-#include "recordingreader.h"
+#include "recordingpanel.h"
 #include "remembered.h"
 #include "sampletext.h"
 #include "statusline.h"
@@ -23,21 +22,16 @@
 #include <QDebug>
 #include <QDir>
 #include <QDragEnterEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QStatusBar>
 #include <QSurfaceFormat>
 #include <QThread>
-#include <QTimer>
 
 namespace {
 
@@ -47,15 +41,6 @@ QString firmwareVersion = notConnectedText;
 constexpr int consoleLineLimit = 1000;
 
 } // namespace
-
-void setUpApplication()
-{
-    Q_INIT_RESOURCE(resources);
-    QApplication::setApplicationName(QStringLiteral("Orvix ZEL PC Tool"));
-    QApplication::setOrganizationName(QStringLiteral("Orvix"));
-    QApplication::setOrganizationDomain(QStringLiteral("orvix.example"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":icons/launcher.ico")));
-}
 
 const QString MainView::programVersion = QStringLiteral(ZEL_VERSION);
 
@@ -74,10 +59,6 @@ MainView::MainView(QWidget *parent)
     plainTextEdit->installEventFilter(this);
     plainTextEdit->viewport()->installEventFilter(this);
     statusLine = new StatusLine(statusBar());
-    playback = new Playback(this);
-    transportBar = new TransportBar;
-    ui->gridLayout->addWidget(transportBar, 3, 0);
-    transportBar->hide();
     setAcceptDrops(true);
 
     createActions();
@@ -96,11 +77,15 @@ MainView::MainView(QWidget *parent)
     dfuView = new DfuView(this);
     dfuView->hide();
     graphs = new GraphWindows(format);
+    recordingPanel = new RecordingPanel(graphs, consoleFeed, statusLine, this);
+    ui->gridLayout->addWidget(recordingPanel->transportBar(), 3, 0);
+    connect(recordingPanel, &RecordingPanel::dropped, this, &MainView::openRecordingFile);
 
     connectSignals();
     connectionView->show();
-    createNotices();
-    restoreWindows();
+    notices = new DeviceNotices;
+    restoreGeometry(remembered::windowGeometry());
+    graphs->show(remembered::openGraphs());
 }
 
 MainView::~MainView()
@@ -117,26 +102,19 @@ MainView::~MainView()
 
 void MainView::createActions()
 {
-    actionConnect = newLinkAction(LinkAction::Connect, tr("&Connect"));
-    connect(actionConnect, &QAction::triggered, this, &MainView::showConeection);
-    actionDisconnect = newLinkAction(LinkAction::Disconnect, tr("&Disconnect"));
-    connect(actionDisconnect, &QAction::triggered, this, &MainView::disconnection);
-    actionReset = newLinkAction(LinkAction::Reset, tr("&Reset to Default"));
-    connect(actionReset, &QAction::triggered, this, &MainView::resetDevice);
-    actionReboot = newLinkAction(LinkAction::Reboot, tr("&Reboot the Device"));
-    connect(actionReboot, &QAction::triggered, this, &MainView::rebootDevice);
-    action3DView = newLinkAction(LinkAction::View3D, tr("&3D View"));
-    connect(action3DView, &QAction::triggered, this, &MainView::showCubeView);
-    actionAcc = newLinkAction(LinkAction::Acc, tr("&Accelerometer"));
-    connect(actionAcc, &QAction::triggered, this, &MainView::showAccChart);
-    actionMag = newLinkAction(LinkAction::Mag, tr("&Magnetometer"));
-    connect(actionMag, &QAction::triggered, this, &MainView::showMagChart);
-    actionGyr = newLinkAction(LinkAction::Gyr, tr("&Gyroscope"));
-    connect(actionGyr, &QAction::triggered, this, &MainView::showGyrChart);
-    actionEul = newLinkAction(LinkAction::Eul, tr("&Euler Angle"));
-    connect(actionEul, &QAction::triggered, this, &MainView::showEulChart);
-    actionAllGraphs = newLinkAction(LinkAction::AllGraphs, tr("&Open/Close All Graphs"));
-    connect(actionAllGraphs, &QAction::triggered, this, &MainView::showAllGraph);
+    actionConnect = newLinkAction(LinkAction::Connect, tr("&Connect"), &MainView::showConeection);
+    actionDisconnect
+        = newLinkAction(LinkAction::Disconnect, tr("&Disconnect"), &MainView::disconnection);
+    actionReset = newLinkAction(LinkAction::Reset, tr("&Reset to Default"), &MainView::resetDevice);
+    actionReboot
+        = newLinkAction(LinkAction::Reboot, tr("&Reboot the Device"), &MainView::rebootDevice);
+    action3DView = newLinkAction(LinkAction::View3D, tr("&3D View"), &MainView::showCubeView);
+    actionAcc = newLinkAction(LinkAction::Acc, tr("&Accelerometer"), &MainView::showAccChart);
+    actionMag = newLinkAction(LinkAction::Mag, tr("&Magnetometer"), &MainView::showMagChart);
+    actionGyr = newLinkAction(LinkAction::Gyr, tr("&Gyroscope"), &MainView::showGyrChart);
+    actionEul = newLinkAction(LinkAction::Eul, tr("&Euler Angle"), &MainView::showEulChart);
+    actionAllGraphs = newLinkAction(
+        LinkAction::AllGraphs, tr("&Open/Close All Graphs"), &MainView::showAllGraph);
 
     actionPause = newLinkAction(LinkAction::Pause, tr("Pause Live View"));
     actionPause->setCheckable(true);
@@ -147,70 +125,57 @@ void MainView::createActions()
     statusBar()->addPermanentWidget(pausedLabel);
     pausedLabel->hide();
 
-    actionStartSaveLog = newLinkAction(LinkAction::StartSaveLog, tr("&Start Saving Log"));
-    connect(actionStartSaveLog, &QAction::triggered, this, &MainView::saveLog);
-    actionStopSaveLog = newLinkAction(LinkAction::StopSaveLog, tr("&Stop Saving Log"));
-    connect(actionStopSaveLog, &QAction::triggered, this, &MainView::stopSaveLog);
-    actionOpenRecording = newLinkAction(LinkAction::OpenRecording, tr("Open Recording\u2026"));
-    connect(actionOpenRecording, &QAction::triggered, this, &MainView::openRecording);
-    actionCloseRecording = newLinkAction(LinkAction::CloseRecording, tr("Close Recording"));
-    connect(actionCloseRecording, &QAction::triggered, this, &MainView::closeRecording);
-    actionDfu = newLinkAction(LinkAction::Dfu, tr("&Device Firmware Update"));
-    connect(actionDfu, &QAction::triggered, this, &MainView::showDfu);
-    actionConfig = newLinkAction(LinkAction::Config, tr("Device Config"));
-    connect(actionConfig, &QAction::triggered, this, &MainView::showConfig);
-    actionIdentify = newLinkAction(LinkAction::Identify, tr("Identify The Device"));
-    connect(actionIdentify, &QAction::triggered, this, &MainView::identifyDevice);
+    actionStartSaveLog
+        = newLinkAction(LinkAction::StartSaveLog, tr("&Start Saving Log"), &MainView::saveLog);
+    actionStopSaveLog
+        = newLinkAction(LinkAction::StopSaveLog, tr("&Stop Saving Log"), &MainView::stopSaveLog);
+    actionOpenRecording = newLinkAction(
+        LinkAction::OpenRecording, tr("Open Recording\u2026"), &MainView::openRecording);
+    actionCloseRecording = newLinkAction(
+        LinkAction::CloseRecording, tr("Close Recording"), &MainView::closeRecording);
+    actionDfu = newLinkAction(LinkAction::Dfu, tr("&Device Firmware Update"), &MainView::showDfu);
+    actionConfig = newLinkAction(LinkAction::Config, tr("Device Config"), &MainView::showConfig);
+    actionIdentify
+        = newLinkAction(LinkAction::Identify, tr("Identify The Device"), &MainView::identifyDevice);
     connect(actionIdentify, &QAction::triggered, this, &MainView::identifyInfo);
-    actionMagCalibration = newLinkAction(LinkAction::MagCalibration, tr("Mag Calibration"));
-    connect(actionMagCalibration, &QAction::triggered, this, &MainView::calibrateDevice);
+    actionMagCalibration = newLinkAction(
+        LinkAction::MagCalibration, tr("Mag Calibration"), &MainView::calibrateDevice);
     connect(actionMagCalibration, &QAction::triggered, this, &MainView::magCalibrateInfo);
-    actionVersion = newLinkAction(LinkAction::Version, tr("&Version"));
-    connect(actionVersion, &QAction::triggered, this, &MainView::about);
+    actionVersion = newLinkAction(LinkAction::Version, tr("&Version"), &MainView::about);
 
     setLinkState(LinkState::Disconnected);
 }
 
-QAction *MainView::newLinkAction(LinkAction action, const QString &text)
+QAction *MainView::newLinkAction(LinkAction action, const QString &text, void (MainView::*slot)())
 {
-    return linkActions[std::size_t(action)] = new QAction(text, this);
+    auto *created = new QAction(text, this);
+    if (slot)
+        connect(created, &QAction::triggered, this, slot);
+    return linkActions[std::size_t(action)] = created;
 }
 
 void MainView::createMenus()
 {
-    settingsMenu = menuBar()->addMenu(tr("&Settings"));
-    settingsMenu->addAction(actionConnect);
-    settingsMenu->addAction(actionDisconnect);
-    settingsMenu->addSeparator();
-    settingsMenu->addAction(actionReset);
-    settingsMenu->addAction(actionReboot);
-
-    graphsMenu = menuBar()->addMenu(tr("&Graphs"));
-    graphsMenu->addAction(action3DView);
-    graphsMenu->addSeparator();
-    graphsMenu->addAction(actionAcc);
-    graphsMenu->addAction(actionMag);
-    graphsMenu->addAction(actionGyr);
-    graphsMenu->addAction(actionEul);
-    graphsMenu->addSeparator();
-    graphsMenu->addAction(actionAllGraphs);
-    graphsMenu->addSeparator();
-    graphsMenu->addAction(actionPause);
-
-    utilitiesMenu = menuBar()->addMenu(tr("&Utilities"));
-    utilitiesMenu->addAction(actionStartSaveLog);
-    utilitiesMenu->addAction(actionStopSaveLog);
-    utilitiesMenu->addAction(actionOpenRecording);
-    utilitiesMenu->addAction(actionCloseRecording);
-    utilitiesMenu->addSeparator();
-    utilitiesMenu->addAction(actionDfu);
-    utilitiesMenu->addAction(actionConfig);
-    utilitiesMenu->addSeparator();
-    utilitiesMenu->addAction(actionIdentify);
-    utilitiesMenu->addAction(actionMagCalibration);
-
-    aboutMenu = menuBar()->addMenu(tr("&About"));
-    aboutMenu->addAction(actionVersion);
+    // A null entry is a separator.
+    const auto addMenu = [this](const QString &title, std::initializer_list<QAction *> actions) {
+        QMenu *menu = menuBar()->addMenu(title);
+        for (QAction *action : actions) {
+            if (action)
+                menu->addAction(action);
+            else
+                menu->addSeparator();
+        }
+        return menu;
+    };
+    settingsMenu = addMenu(
+        tr("&Settings"), { actionConnect, actionDisconnect, nullptr, actionReset, actionReboot });
+    graphsMenu = addMenu(tr("&Graphs"),
+        { action3DView, nullptr, actionAcc, actionMag, actionGyr, actionEul, nullptr,
+            actionAllGraphs, nullptr, actionPause });
+    utilitiesMenu = addMenu(tr("&Utilities"),
+        { actionStartSaveLog, actionStopSaveLog, actionOpenRecording, actionCloseRecording, nullptr,
+            actionDfu, actionConfig, nullptr, actionIdentify, actionMagCalibration });
+    aboutMenu = addMenu(tr("&About"), { actionVersion });
 }
 
 void MainView::setLinkState(LinkState state)
@@ -264,41 +229,6 @@ void MainView::connectSignals()
     connect(worker, &Task::sendStatusNotice, statusLine, &StatusLine::setNotice);
     connect(worker, &Task::sendOpenFailed, this, &MainView::openFailed);
     connect(worker, &Task::sendRecordingEnded, this, &MainView::recordingEnded);
-    connectPlayback();
-}
-
-void MainView::connectPlayback()
-{
-    connect(playback, &Playback::played, this,
-        [this](const zel::SensorSamples &samples, const QString &consoleText) {
-            graphs->receiveSamples(samples);
-            graphs->holdNewest(); // a step while paused
-            consoleFeed->add(consoleText);
-        });
-    connect(playback, &Playback::jumped, this,
-        [this](const zel::SensorSamples &recent, const QString &consoleText) {
-            graphs->replaceSamples(recent);
-            consoleFeed->add(consoleText);
-        });
-    connect(playback, &Playback::positionChanged, this, [this] {
-        transportBar->setPosition(
-            qRound(playback->rows().elapsed(playback->position()) * 1000), playback->timeText());
-        statusLine->setPlayback(playback->positionText());
-    });
-    // Paused, the charts can be looked back through as the live view's.
-    connect(playback, &Playback::playingChanged, this, [this](bool playing) {
-        graphs->setPaused(!playing);
-        transportBar->setPlaying(playing);
-    });
-    connect(transportBar, &TransportBar::playingRequested, playback, &Playback::setPlaying);
-    connect(transportBar, &TransportBar::seekRequested, playback, &Playback::seek);
-    connect(transportBar, &TransportBar::stepRequested, playback, &Playback::step);
-    connect(transportBar, &TransportBar::speedChosen, playback, &Playback::setSpeed);
-}
-
-void MainView::createNotices()
-{
-    notices = new DeviceNotices;
 }
 
 void MainView::logMessageFromThread(QString s)
@@ -426,19 +356,17 @@ void MainView::saveLog()
             QMessageBox::Warning, tr("Save Log"), tr("Not Connected. The log was not started."));
         return;
     }
-    QFile file(fileName);
-    if (fileName.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    QString error;
+    if (fileName.isEmpty() || !zel::createDataLog(fileName, &error)) {
         qInfo() << "open log file fail in mainwindows.cpp";
         if (!fileName.isEmpty()) {
-            const QString text = tr("Cannot create %1: %2").arg(fileName, file.errorString());
+            const QString text = tr("Cannot create %1: %2").arg(fileName, error);
             statusLine->setNotice(text);
             execMessageBox(QMessageBox::Warning, tr("Save Log"), text);
         }
         return;
     }
     remembered::setLogFolder(QFileInfo(fileName).absolutePath());
-    file.write(zel::csvHeader());
-    file.close();
     emit proxySaveLog(fileName);
     linkContext.recording = true;
     setLinkState(linkState);
@@ -468,82 +396,33 @@ void MainView::openRecording()
 
 bool MainView::openRecordingFile(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    QProgressDialog progress(tr("Opening %1").arg(name), tr("Cancel"), 0, 1000, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    zel::Recording recording;
     QString error;
-    const bool read
-        = zel::readRecordingFile(path, &recording, &error, [&progress](qint64 done, qint64 total) {
-              progress.setValue(int(done * 999 / std::max<qint64>(1, total)));
-              return !progress.wasCanceled();
-          });
-    progress.close();
-    if (!read) {
+    std::optional<zel::Recording> recording = recordingPanel->read(path, &error);
+    if (!recording) {
         if (!error.isEmpty())
             execMessageBox(QMessageBox::Warning, tr("Open Recording"), error);
         return false;
     }
     endPause();
-    QList<int> segmentMarks;
-    for (int start : recording.segmentStarts()) {
-        if (start > 0)
-            segmentMarks << qRound(recording.elapsed(start) * 1000);
-    }
-    transportBar->setRecording(qRound(recording.length() * 1000), segmentMarks);
-    const bool torn = recording.tornRowLeftOut();
-    graphs->setPaused(true);
-    playback->open(std::move(recording), name);
-    transportBar->setPlaying(false);
-    transportBar->show();
+    recordingPanel->play(std::move(*recording), QFileInfo(path).fileName());
     setLinkState(LinkState::Playing);
-    statusLine->setNotice(
-        torn ? tr("%1: the last row was cut short and is left out").arg(name) : QString());
     return true;
 }
 
 void MainView::closeRecording()
 {
-    playback->close();
-    transportBar->hide();
-    graphs->setPaused(false);
+    recordingPanel->close();
     setLinkState(LinkState::Disconnected);
-}
-
-QString MainView::droppedRecording(const QDropEvent *event) const
-{
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile() || !actionOpenRecording->isEnabled())
-        return QString();
-    const QString path = urls.first().toLocalFile();
-    return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? path : QString();
-}
-
-bool MainView::takeDrop(QEvent *event)
-{
-    const QEvent::Type type = event->type();
-    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-        return false;
-    auto *drop = static_cast<QDropEvent *>(event);
-    const QString path = droppedRecording(drop);
-    if (path.isEmpty())
-        return false;
-    drop->acceptProposedAction();
-    // Read once the drop is over: the drag source waits for its answer.
-    if (type == QEvent::Drop)
-        QTimer::singleShot(0, this, [this, path] { openRecordingFile(path); });
-    return true;
 }
 
 void MainView::dragEnterEvent(QDragEnterEvent *event)
 {
-    takeDrop(event);
+    recordingPanel->takeDrop(event, actionOpenRecording->isEnabled());
 }
 
 void MainView::dropEvent(QDropEvent *event)
 {
-    takeDrop(event);
+    recordingPanel->takeDrop(event, actionOpenRecording->isEnabled());
 }
 
 void MainView::identifyInfo()
@@ -662,17 +541,6 @@ void MainView::showAllGraph()
     graphs->toggleAll();
 }
 
-void MainView::restoreWindows()
-{
-    restoreGeometry(remembered::windowGeometry());
-    graphs->show(remembered::openGraphs());
-}
-
-void MainView::saveWindows()
-{
-    remembered::setWindows(saveGeometry(), graphs->visibleGraphs());
-}
-
 void MainView::stopWorker()
 {
     // The worker finishes the poll it is in (a data log row is written
@@ -692,13 +560,15 @@ bool MainView::eventFilter(QObject *watched, QEvent *event)
     // itself, and it has the focus whenever the main window has; a data log
     // dropped is the window's, and while the pause can be used Space is the
     // pause's, as the transport bar's keys are the bar's.
-    if (watched == plainTextEdit->viewport() && takeDrop(event))
+    if (watched == plainTextEdit->viewport()
+        && recordingPanel->takeDrop(event, actionOpenRecording->isEnabled()))
         return true;
     if (watched != plainTextEdit || event->type() != QEvent::ShortcutOverride)
         return QMainWindow::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
     const bool pauseKey = key->key() == Qt::Key_Space && actionPause->isEnabled();
-    if (key->modifiers() != Qt::NoModifier || !(pauseKey || transportBar->takesKey(key->key())))
+    if (key->modifiers() != Qt::NoModifier
+        || !(pauseKey || recordingPanel->transportBar()->takesKey(key->key())))
         return false;
     event->ignore();
     return true;
@@ -706,7 +576,7 @@ bool MainView::eventFilter(QObject *watched, QEvent *event)
 
 void MainView::closeEvent(QCloseEvent *event)
 {
-    saveWindows();
+    remembered::setWindows(saveGeometry(), graphs->visibleGraphs());
     stopWorker();
     graphs->closeAll();
     connectionView->close();

@@ -21,20 +21,14 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
-class Playback;
 class QThread;
 class StatusLine;
 class Task;
-class TransportBar;
+class RecordingPanel;
 
 namespace Ui {
 class MainView;
 }
-
-// Names the application (and with it where its settings live) and gives
-// every window the tool's icon. The tool and its demo driver call it once
-// their QApplication exists.
-void setUpApplication();
 
 // The main window: it creates every other window, the worker and its
 // thread, wires them together, sets its actions from the link state and
@@ -118,14 +112,9 @@ private:
     void createActions();
     void createMenus();
     void connectSignals();
-    void connectPlayback();
-    // The data log a drop carries, if one can be opened now.
-    QString droppedRecording(const QDropEvent *event) const;
-    // Handles a drop meant for the window; true when it was one.
-    bool takeDrop(QEvent *event);
-    void createNotices();
     // Creates an action that follows the link.
-    QAction *newLinkAction(LinkAction action, const QString &text);
+    QAction *newLinkAction(
+        LinkAction action, const QString &text, void (MainView::*slot)() = nullptr);
     // Shows every action, or hides it, and enables it as the link state,
     // the recording, the module's fusion mode and the pause allow.
     void setLinkState(LinkState state);
@@ -134,8 +123,6 @@ private:
     void endPause();
     void enterDisconnectedState(bool stopSerialPort);
     void endRecording(const QString &reason);
-    void restoreWindows();
-    void saveWindows();
     // A modal box with no default button; returns the button pressed.
     int execMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
@@ -164,8 +151,7 @@ private:
     QPlainTextEdit *plainTextEdit;
     ConsoleFeed *consoleFeed;
     QLabel *pausedLabel;
-    Playback *playback;
-    TransportBar *transportBar;
+    RecordingPanel *recordingPanel;
     StatusLine *statusLine;
     QMenu *settingsMenu;
     QMenu *graphsMenu;

@@ -1,5 +1,7 @@
 #include "remembered.h"
 
+#include <QApplication>
+#include <QIcon>
 #include <QSettings>
 #include <QStringList>
 
@@ -10,6 +12,15 @@ const QString logFolderKey = QStringLiteral("log/folder");
 const QString portKey = QStringLiteral("connection/port");
 const QString baudRateKey = QStringLiteral("connection/baudRate");
 } // namespace
+
+void setUpApplication()
+{
+    Q_INIT_RESOURCE(resources);
+    QApplication::setApplicationName(QStringLiteral("Orvix ZEL PC Tool"));
+    QApplication::setOrganizationName(QStringLiteral("Orvix"));
+    QApplication::setOrganizationDomain(QStringLiteral("orvix.example"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":icons/launcher.ico")));
+}
 
 namespace remembered {
 

@@ -4,6 +4,11 @@
 #include <QList>
 #include <QString>
 
+// Names the application (and with it where its settings live) and gives
+// every window the tool's icon. The tool and its demo driver call it once
+// their QApplication exists.
+void setUpApplication();
+
 // What the tool keeps in the user's settings for its next start. A missing
 // or unreadable settings file gives the defaults: empty texts, no graphs.
 namespace remembered {

@@ -444,11 +444,8 @@ int runRecord(const QStringList &arguments, UnixSignals &unixSignals)
     Session session(unixSignals);
     if (const int code = openSession(session, line); code != ExitOk)
         return code;
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return fail(ExitUsage, tr("cannot create %1: %2").arg(fileName, file.errorString()));
-    file.write(csvHeader());
-    file.close();
+    if (QString error; !createDataLog(fileName, &error))
+        return fail(ExitUsage, tr("cannot create %1: %2").arg(fileName, error));
     session.task.startSaveLog(fileName);
 
     // The worker writes a frame's row after the frame's own signals: at the

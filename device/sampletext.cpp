@@ -1,5 +1,7 @@
 #include "sampletext.h"
 
+#include <QFile>
+
 #include <charconv>
 #include <cmath>
 
@@ -183,6 +185,17 @@ QByteArray csvRow(const SensorSample &sample)
     appendValues(row, sample.euler, first, separator);
     row.append(QLatin1Char('\n'));
     return row.toLatin1();
+}
+
+bool createDataLog(const QString &path, QString *error)
+{
+    // Text mode: the header line ends as the platform ends lines.
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(csvHeader()) > 0
+        && file.flush())
+        return true;
+    *error = file.errorString();
+    return false;
 }
 
 } // namespace zel

@@ -33,5 +33,8 @@ void appendSensorConsoleText(QString &text, const SensorSample &sample, const QS
 // The data log's header line and one row (17 fields, ending in a line feed).
 QByteArray csvHeader();
 QByteArray csvRow(const SensorSample &sample);
+// Creates the data log, or empties it, with its header line; false, with
+// `error` saying why, when it cannot be written.
+bool createDataLog(const QString &path, QString *error);
 
 } // namespace zel
