@@ -89,6 +89,7 @@ bool Task::reopen(const QString &portName, int baudRate, Reopen kind)
     }
     connected = true;
     awaitingPort = false;
+    disconnectCounter = 0; // a later loss is reported again
     qInfo() << "... Connected to" << portName;
     emit sendShowSerialdis();
     emit sendPortOpened(portName, baudRate);
