@@ -23,7 +23,6 @@ class TestSim : public QObject
 private slots:
     void serviceRefuses_data();
     void serviceRefuses();
-    void replayRefusesABadLogNamingItsLine_data();
     void replayRefusesABadLogNamingItsLine();
     void replayStartsASegmentWhereTimeGoesBack();
 };
@@ -62,30 +61,19 @@ void TestSim::serviceRefuses()
     QCOMPARE(sim.waitForEvent("dfu-refused"), event);
 }
 
-void TestSim::replayRefusesABadLogNamingItsLine_data()
-{
-    QTest::addColumn<QByteArray>("log"); // null: no file
-    QTest::addColumn<QString>("message");
-    const QByteArray rest = sensorZeros.mid(2); // fields 3 to 17
-    QTest::newRow("missing") << QByteArray() << "cannot read log.csv: No such file or directory";
-    QTest::newRow("header") << QByteArray("Time\n") << "log.csv:1: not the header of a data log";
-    QTest::newRow("16 fields") << logHeader + "1" + rest << "log.csv:2: 16 fields instead of 17";
-    QTest::newRow("letter") << logHeader + "1,x" + rest << "log.csv:2: field 2 'x' is not a number";
-}
-
 void TestSim::replayRefusesABadLogNamingItsLine()
 {
-    QFETCH(QByteArray, log);
-    QFETCH(QString, message);
+    // The reader is the tool's own and has its table of faults; here, that
+    // its message reaches the user before any port opens.
     QTemporaryDir dir;
-    QVERIFY(log.isNull() || writeFile(dir.filePath("log.csv"), log));
+    QVERIFY(writeFile(dir.filePath("log.csv"), logHeader + "1" + sensorZeros.mid(2)));
     QProcess sim;
     sim.setWorkingDirectory(dir.path());
     sim.start(qEnvironmentVariable("ZEL_SIM"), { "--replay", "log.csv" });
     QVERIFY(sim.waitForFinished(10000));
     QCOMPARE(sim.exitCode(), 2);
     QCOMPARE(sim.readAllStandardOutput(), QByteArray()); // no port
-    QCOMPARE(QString::fromLocal8Bit(sim.readAllStandardError()), "zel-sim: " + message + '\n');
+    QCOMPARE(sim.readAllStandardError(), "zel-sim: log.csv:2: 16 fields, expected 17\n");
 }
 
 // A recording of a looped replay, or of a module that rebooted, has its time
