@@ -25,6 +25,8 @@ public:
     void setPaused(bool paused);
 
     static constexpr int appendIntervalMs = 33;
+    // The main window's console keeps this many lines.
+    static constexpr int windowLineLimit = 1000;
 
 private:
     void appendPending();

@@ -38,8 +38,6 @@ namespace {
 // One main window exists; its firmware version lives beside it.
 QString firmwareVersion = notConnectedText;
 
-constexpr int consoleLineLimit = 1000;
-
 } // namespace
 
 const QString MainView::programVersion = QStringLiteral(ZEL_VERSION);
@@ -55,7 +53,7 @@ MainView::MainView(QWidget *parent)
 {
     ui->setupUi(this);
     plainTextEdit = findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
-    consoleFeed = new ConsoleFeed(plainTextEdit, consoleLineLimit);
+    consoleFeed = new ConsoleFeed(plainTextEdit, ConsoleFeed::windowLineLimit);
     plainTextEdit->installEventFilter(this);
     plainTextEdit->viewport()->installEventFilter(this);
     statusLine = new StatusLine(statusBar());

@@ -1,5 +1,6 @@
 #include "playback.h"
 
+#include "consolefeed.h"
 #include "sampletext.h"
 
 #include <algorithm>
@@ -14,9 +15,9 @@ constexpr double longestTickSeconds = 0.1;
 // As fast as drawn, each tick plays as many rows as the views take in about
 // this long, and then lets them draw.
 constexpr qint64 fastTickNs = 10000000;
-// The console keeps the last 1000 lines: 333 rows and a line of the one
-// before. Lines of earlier rows would be dropped unseen.
-constexpr int consoleRows = 334;
+// A row is three console lines, and the console keeps only so many: lines
+// of earlier rows would be dropped unseen.
+constexpr int consoleRows = ConsoleFeed::windowLineLimit / 3 + 1;
 
 } // namespace
 
